@@ -1,0 +1,202 @@
+// The line-data reader's exported calls: create, get-next with the record
+// post-processing every format shares, record info and destroy.
+#include <stdlib.h>
+#include <string.h>
+
+#include "LineIO.h"
+#include "Status.h"
+#include "vok32100.h"
+#include "vokDSPsr.h"
+
+namespace vokdsp {
+namespace {
+
+// Positions the reader uses in the caller's records.
+constexpr size_t ibDescAux = 286;
+constexpr size_t ibDescFormat = 288;
+constexpr size_t ibDescMaxRecord = 292;
+constexpr size_t ibJobWorkBuffer = 96;
+constexpr size_t cbWorkBufferExtra = 12;  // one record header
+
+uint16_t wFnDescWord(const void *lpDesc, size_t ib) {
+    uint16_t w;
+    memcpy(&w, static_cast<const uint8_t *>(lpDesc) + ib, sizeof w);
+    return w;
+}
+
+void *lpFnJobWorkBuffer(const void *lpJob) {
+    void *lp;
+    memcpy(&lp, static_cast<const uint8_t *>(lpJob) + ibJobWorkBuffer, sizeof lp);
+    return lp;
+}
+
+void vFnSetJobWorkBuffer(void *lpJob, void *lpWork) {
+    memcpy(static_cast<uint8_t *>(lpJob) + ibJobWorkBuffer, &lpWork, sizeof lpWork);
+}
+
+// Bytes in front of a fixed record's data: carriage control and TRC.
+uint16_t cbFnFixedPrefix(uint16_t wFormat) {
+    return ((wFormat & wOptRecordCC) ? 1 : 0) + ((wFormat & wOptTRC) ? 1 : 0);
+}
+
+// Format codes with a decoder, and a fixed length that holds its prefix bytes
+// and at least one more, so that no count can wrap.
+bool fFnFormatReadable(uint16_t wFormat, uint16_t cbMaxRecord) {
+    switch (wFormat & wFormatCodeMask) {
+        case wFormatFixed:
+        case wFormatFixedAlt:
+            return cbMaxRecord >= 1 + cbFnFixedPrefix(wFormat);
+        default:
+            return false;
+    }
+}
+
+uint32_t cfnDecodeRecord(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    switch (lpio->wFormat & wFormatCodeMask) {
+        case wFormatFixed:
+        case wFormatFixedAlt:
+            return cfnFixedRecord_Get(lpRec, lpio, lpdwStatus);
+        default:
+            return 0;  // refused at create
+    }
+}
+
+void vFnResetRecord(LINEREC *lpRec) {
+    lpRec->cbData = 0;
+    lpRec->fEnd = 0;
+    lpRec->dwStatus = DSP_OK;
+    lpRec->abData[0] = 0;
+}
+
+uint8_t bFnDefaultCC(const LINEIO *lpio) {
+    return fFnOption(lpio, wOptMachineCC) ? bMachineSkip : bFnBlank(lpio);
+}
+
+// NUL bytes print as blanks, except inside an embedded structured field.
+void vFnBlankFill(LINEREC *lpRec, const LINEIO *lpio) {
+    if (lpRec->bCC == bStructuredField) return;
+    const uint8_t bBlank = bFnBlank(lpio);
+    uint8_t *lpb = lpRec->abData;
+    uint8_t *const lpbEnd = lpb + lpRec->cbData;
+    while ((lpb = static_cast<uint8_t *>(memchr(lpb, 0, lpbEnd - lpb))) != nullptr) {
+        *lpb++ = bBlank;
+    }
+}
+
+// End flag, one-blank empty record, default carriage control, blank fill and
+// the terminating NUL. While the input holds bytes a record is never empty;
+// the record read as the input ran out is delivered as the decoder left it.
+uint16_t cbFnCompleteRecord(LINEREC *lpRec, const LINEIO *lpio, uint32_t cbResult) {
+    const bool fInputLeft = lpio->cbBuffer != 0;
+    if (!fInputLeft) lpRec->fEnd = 1;
+    if (fInputLeft && cbResult == 0) {
+        cbResult = 1;
+        lpRec->abData[0] = bFnBlank(lpio);
+    }
+    if (fInputLeft && lpRec->bCC == 0) lpRec->bCC = bFnDefaultCC(lpio);
+    lpRec->cbData = static_cast<uint16_t>(cbResult);
+    if (fInputLeft && cbResult != 0) vFnBlankFill(lpRec, lpio);
+    lpRec->abData[cbResult] = 0;
+    return lpRec->cbData;
+}
+
+}  // namespace
+}  // namespace vokdsp
+
+using namespace vokdsp;
+
+extern "C" {
+
+VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
+                                             LINEREC **lplpRec, void *lpContext,
+                                             lpfnReadBlock lpfnRead,
+                                             uint32_t *lpdwStatus) {
+    if (lpdwStatus == nullptr) return 0;
+    *lpdwStatus = DSP_OK;
+    if (lpJob == nullptr || lpDesc == nullptr || lplpRec == nullptr ||
+        lpfnRead == nullptr) {
+        vFnStoreStatus(lpdwStatus, DSP_ERR_BAD_ARG);
+        return 0;
+    }
+    const uint16_t wFormat = wFnDescWord(lpDesc, ibDescFormat);
+    const uint16_t cbMaxRecord = wFnDescWord(lpDesc, ibDescMaxRecord);
+    if (!fFnFormatReadable(wFormat, cbMaxRecord)) {
+        vFnStoreFirstStatus(lpdwStatus, DSP_ERR_BAD_FORMAT);
+        return 0;
+    }
+
+    auto *lpio = static_cast<LINEIO *>(malloc(cbFnReaderAllocation(cbMaxRecord)));
+    if (lpio == nullptr) {
+        vFnStoreFirstStatus(lpdwStatus, DSP_ERR_NOMEM);
+        return 0;
+    }
+    LINEREC *lpRec = lpFnRecordOf(lpio);
+    *lplpRec = lpRec;
+
+    lpio->cbBuffer = 0;
+    lpio->ibBuffer = 0;
+    lpio->wAux = wFnDescWord(lpDesc, ibDescAux);
+    lpio->wFormat = wFormat;
+    lpio->cbBlockLeft = 0;
+    lpio->cbMaxRecord = cbMaxRecord;
+    lpio->lpfnRead = lpfnRead;
+    lpio->lpContext = lpContext;
+    lpio->cbConsumed = 0;
+    lpio->cbRecord = 0;
+    // The record area is defined only after a get-next; clearing its header
+    // keeps a premature look at it from reading indeterminate bytes.
+    memset(lpRec, 0, sizeof *lpRec + 1);
+
+    FillBuffer(lpio, lpdwStatus);
+
+    void *lpWork = malloc(size_t{cbMaxRecord} + cbWorkBufferExtra);
+    vFnSetJobWorkBuffer(lpJob, lpWork);
+    if (lpWork == nullptr) vFnStoreFirstStatus(lpdwStatus, DSP_ERR_NOMEM);
+
+    if (*lpdwStatus != DSP_OK) {
+        fFnVOK32XX_Destroy(lpRec, lpJob);
+        return 0;
+    }
+    return 1;
+}
+
+VOKDSP_API int32_t fFnVOK32XX_Create(void *, void *, void *) { return 0; }
+
+VOKDSP_API uint16_t cFnVOK32XX_GetNext(LINEREC *lpRec, uint32_t *lpdwStatus) {
+    uint32_t dwScratch = DSP_OK;
+    if (lpdwStatus == nullptr) lpdwStatus = &dwScratch;
+    if (lpRec == nullptr) {
+        vFnStoreStatus(lpdwStatus, DSP_ERR_BAD_ARG);
+        return 0;
+    }
+    LINEIO *lpio = lpFnReaderOf(lpRec);
+    vFnResetRecord(lpRec);
+    const uint32_t cbResult = cfnDecodeRecord(lpRec, lpio, lpdwStatus);
+    return cbFnCompleteRecord(lpRec, lpio, cbResult);
+}
+
+VOKDSP_API int32_t fFnVOK32XX_Destroy(LINEREC *lpRec, void *lpJob) {
+    if (lpRec != nullptr) {
+        LINEIO *lpio = lpFnReaderOf(lpRec);
+        vFnReleaseSource(lpio->lpfnRead, lpio->abBuffer, lpio->lpContext);
+        free(lpio);
+    }
+    if (lpJob != nullptr) free(lpFnJobWorkBuffer(lpJob));
+    return 1;
+}
+
+VOKDSP_API int32_t fFnGetMixedDataCurrentRecordInfo(LINEREC *lpRec,
+                                                    uint32_t *lpcbConsumed,
+                                                    uint32_t *lpcbRecord,
+                                                    uint32_t *lpdwStatus) {
+    if (lpRec == nullptr || lpcbConsumed == nullptr || lpcbRecord == nullptr) {
+        if (lpdwStatus != nullptr) vFnStoreStatus(lpdwStatus, DSP_ERR_BAD_ARG);
+        return 0;
+    }
+    const LINEIO *lpio = lpFnReaderOf(lpRec);
+    *lpcbConsumed = lpio->cbConsumed;
+    *lpcbRecord = lpio->cbRecord;
+    return 1;
+}
+
+}  // extern "C"

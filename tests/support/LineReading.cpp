@@ -1,0 +1,75 @@
+#include "LineReading.h"
+
+#include <string.h>
+
+#include <iomanip>
+
+namespace vokdsp_test {
+
+LineDesc::LineDesc(uint16_t wFormat, uint16_t cbMaxRecord, uint16_t wAux) {
+    memcpy(ab + 286, &wAux, 2);
+    memcpy(ab + 288, &wFormat, 2);
+    memcpy(ab + 292, &cbMaxRecord, 2);
+}
+
+void *JobRecord::WorkBuffer() const {
+    void *lp;
+    memcpy(&lp, ab + 96, sizeof lp);
+    return lp;
+}
+
+bool LineRecord::operator==(const LineRecord &o) const {
+    return cbResult == o.cbResult && bCC == o.bCC && bTRC == o.bTRC &&
+           cbData == o.cbData && fEnd == o.fEnd && dwStatus == o.dwStatus &&
+           abData == o.abData && bTerminator == o.bTerminator &&
+           cbConsumed == o.cbConsumed && cbRecord == o.cbRecord;
+}
+
+std::ostream &operator<<(std::ostream &os, const LineRecord &r) {
+    os << "{result " << r.cbResult << std::hex << " cc " << int{r.bCC} << " trc "
+       << int{r.bTRC} << std::dec << " cbData " << r.cbData << " end " << r.fEnd
+       << " status " << std::hex << r.dwStatus << " data";
+    for (uint8_t b : r.abData) os << ' ' << std::setw(2) << std::setfill('0') << int{b};
+    os << " nul " << int{r.bTerminator} << std::dec << " consumed " << r.cbConsumed
+       << " record " << r.cbRecord << '}';
+    return os;
+}
+
+LineReader::LineReader(MemorySource &source, uint16_t wFormat, uint16_t cbMaxRecord) {
+    LineDesc desc(wFormat, cbMaxRecord);
+    fCreated_ = fFnVOK32XX_CreateIndirect(job_.ab, desc.ab, &lpRec_, source.Context(),
+                                          &MemorySource::Read, &dwStatus_) == 1;
+}
+
+LineReader::~LineReader() { Destroy(); }
+
+void LineReader::Destroy() {
+    if (fCreated_) fFnVOK32XX_Destroy(lpRec_, job_.ab);
+    fCreated_ = false;
+}
+
+LineRecord LineReader::Next() {
+    LineRecord r;
+    r.cbResult = cFnVOK32XX_GetNext(lpRec_, &dwStatus_);
+    r.bCC = lpRec_->bCC;
+    r.bTRC = lpRec_->bTRC;
+    r.cbData = lpRec_->cbData;
+    r.fEnd = lpRec_->fEnd;
+    r.dwStatus = lpRec_->dwStatus;
+    r.abData.assign(lpRec_->abData, lpRec_->abData + lpRec_->cbData);
+    r.bTerminator = lpRec_->abData[lpRec_->cbData];
+    fFnGetMixedDataCurrentRecordInfo(lpRec_, &r.cbConsumed, &r.cbRecord, nullptr);
+    return r;
+}
+
+std::vector<LineRecord> LineReader::ReadAll(size_t nMax) {
+    std::vector<LineRecord> records;
+    while (records.size() < nMax) {
+        LineRecord r = Next();
+        if (r.cbResult == 0) break;
+        records.push_back(std::move(r));
+    }
+    return records;
+}
+
+}  // namespace vokdsp_test

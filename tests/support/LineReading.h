@@ -1,0 +1,71 @@
+// Drives a line-data reader over a MemorySource and snapshots each record
+// with its record info, so suites compare whole runs with one assertion.
+#ifndef VOKDSP_TESTS_LINEREADING_H
+#define VOKDSP_TESTS_LINEREADING_H
+
+#include <stdint.h>
+
+#include <ostream>
+#include <vector>
+
+#include "MemorySource.h"
+#include "vokDSPsr.h"
+
+namespace vokdsp_test {
+
+// The caller's description record: the reader looks at offsets 286, 288, 292.
+struct LineDesc {
+    alignas(8) uint8_t ab[320] = {};
+    LineDesc(uint16_t wFormat, uint16_t cbMaxRecord, uint16_t wAux = 0);
+};
+
+// The caller's job record: the reader stores the working buffer at offset 96.
+struct JobRecord {
+    alignas(8) uint8_t ab[128] = {};
+    void *WorkBuffer() const;
+};
+
+struct LineRecord {
+    uint16_t cbResult = 0;
+    uint8_t bCC = 0;
+    uint8_t bTRC = 0;
+    uint16_t cbData = 0;
+    uint32_t fEnd = 0;
+    uint32_t dwStatus = 0;
+    Bytes abData;                // cbData bytes
+    uint8_t bTerminator = 0xFF;  // abData[cbData]
+    uint32_t cbConsumed = 0;
+    uint32_t cbRecord = 0;
+    bool operator==(const LineRecord &o) const;
+};
+std::ostream &operator<<(std::ostream &os, const LineRecord &r);
+
+// Opens a reader at construction and destroys it at the end of scope.
+class LineReader {
+  public:
+    LineReader(MemorySource &source, uint16_t wFormat, uint16_t cbMaxRecord);
+    ~LineReader();
+    LineReader(const LineReader &) = delete;
+    LineReader &operator=(const LineReader &) = delete;
+
+    bool Created() const { return fCreated_; }
+    LINEREC *Handle() const { return lpRec_; }
+    uint32_t &Status() { return dwStatus_; }
+    JobRecord &Job() { return job_; }
+
+    LineRecord Next();
+    // Records until get-next returns 0 (that call not included), at most nMax.
+    std::vector<LineRecord> ReadAll(size_t nMax = 100000);
+    // Destroys now; the destructor then does nothing.
+    void Destroy();
+
+  private:
+    JobRecord job_;
+    LINEREC *lpRec_ = nullptr;
+    uint32_t dwStatus_ = 0;
+    bool fCreated_ = false;
+};
+
+}  // namespace vokdsp_test
+
+#endif
