@@ -25,15 +25,9 @@ TEST(LineContract, CreateReadsFirstBlockAndDestroyReleasesOnce) {
 
 TEST(LineContract, CreateClearsStatusWordFirst) {
     MemorySource source(TextBytes("abcd"));
-    LineDesc desc(1, 4);
-    JobRecord job;
-    LINEREC *lpRec = nullptr;
-    uint32_t dwStatus = 0x1234;
-    ASSERT_EQ(fFnVOK32XX_CreateIndirect(job.ab, desc.ab, &lpRec, source.Context(),
-                                        &MemorySource::Read, &dwStatus),
-              1);
-    EXPECT_EQ(dwStatus, DSP_OK);
-    fFnVOK32XX_Destroy(lpRec, job.ab);
+    LineReader reader(source, 1, 4, 0x1234);
+    ASSERT_TRUE(reader.Created());
+    EXPECT_EQ(reader.Status(), DSP_OK);
 }
 
 TEST(LineContract, CreateRefusesNullArgumentsWithoutReading) {
@@ -69,6 +63,10 @@ struct RefusedFormat {
     uint16_t wFormat;
     uint16_t cbMaxRecord;
 };
+
+void PrintTo(const RefusedFormat &c, std::ostream *os) {
+    *os << "format " << c.wFormat << " max " << c.cbMaxRecord;
+}
 
 class LineRefusedFormat : public ::testing::TestWithParam<RefusedFormat> {};
 
@@ -186,21 +184,14 @@ TEST(LineContract, GetNextWithNullHandleOrNullStatus) {
 
 TEST(LineContract, DestroyWithNullHandleFreesOnlyTheWorkingBuffer) {
     MemorySource source(TextBytes("abcd"));
-    LineDesc desc(1, 4);
-    JobRecord job;
-    LINEREC *lpRec = nullptr;
-    uint32_t dwStatus = 0;
-    ASSERT_EQ(fFnVOK32XX_CreateIndirect(job.ab, desc.ab, &lpRec, source.Context(),
-                                        &MemorySource::Read, &dwStatus),
-              1);
-    void *lpWork = job.WorkBuffer();
-    EXPECT_EQ(fFnVOK32XX_Destroy(nullptr, job.ab), 1);
+    LineReader reader(source, 1, 4);
+    void *lpWork = reader.Job().WorkBuffer();
+    EXPECT_EQ(fFnVOK32XX_Destroy(nullptr, reader.Job().ab), 1);
     EXPECT_EQ(source.ReleaseRequests(), 0);
-    EXPECT_EQ(job.WorkBuffer(), lpWork);  // left as it was
-    // The reader itself is still open: release it without the working buffer.
-    JobRecord emptyJob;
-    EXPECT_EQ(fFnVOK32XX_Destroy(lpRec, emptyJob.ab), 1);
-    EXPECT_EQ(source.ReleaseRequests(), 1);
+    EXPECT_EQ(reader.Job().WorkBuffer(), lpWork);  // left as it was
+    // The reader itself is still open: the end of scope releases it, now
+    // without a working buffer to free.
+    reader.Job() = JobRecord{};
 }
 
 TEST(LineContract, CreateAlwaysFailsStoringNothing) {

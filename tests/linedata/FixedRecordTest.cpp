@@ -18,6 +18,8 @@ struct FixedCase {
     const char *szData;  // hex of the first record's data
 };
 
+void PrintTo(const FixedCase &c, std::ostream *os) { *os << c.szName; }
+
 class FixedRecord : public ::testing::TestWithParam<FixedCase> {};
 
 TEST_P(FixedRecord, FirstRecord) {
@@ -94,6 +96,8 @@ struct CutCase {
     const char *szData;
     uint32_t cbRecord;
 };
+
+void PrintTo(const CutCase &c, std::ostream *os) { *os << c.szName; }
 
 class FixedRecordCut : public ::testing::TestWithParam<CutCase> {};
 

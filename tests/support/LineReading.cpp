@@ -35,7 +35,9 @@ std::ostream &operator<<(std::ostream &os, const LineRecord &r) {
     return os;
 }
 
-LineReader::LineReader(MemorySource &source, uint16_t wFormat, uint16_t cbMaxRecord) {
+LineReader::LineReader(MemorySource &source, uint16_t wFormat, uint16_t cbMaxRecord,
+                       uint32_t dwStatusBefore)
+    : dwStatus_(dwStatusBefore) {
     LineDesc desc(wFormat, cbMaxRecord);
     fCreated_ = fFnVOK32XX_CreateIndirect(job_.ab, desc.ab, &lpRec_, source.Context(),
                                           &MemorySource::Read, &dwStatus_) == 1;

@@ -43,7 +43,8 @@ std::ostream &operator<<(std::ostream &os, const LineRecord &r);
 // Opens a reader at construction and destroys it at the end of scope.
 class LineReader {
   public:
-    LineReader(MemorySource &source, uint16_t wFormat, uint16_t cbMaxRecord);
+    LineReader(MemorySource &source, uint16_t wFormat, uint16_t cbMaxRecord,
+               uint32_t dwStatusBefore = DSP_OK);
     ~LineReader();
     LineReader(const LineReader &) = delete;
     LineReader &operator=(const LineReader &) = delete;
