@@ -6,6 +6,7 @@
 //   print-ff.txt         text lines with form feeds between pages
 //   lines.vb             variable blocked line data (EBCDIC, carriage control, TRC)
 // Usage: mksamples OUTPUT-DIRECTORY
+//        mksamples --stream MIB   the document repeated to stdout, MIB MiB at least
 #include <stdint.h>
 #include <stdio.h>
 
@@ -192,8 +193,16 @@ bool fFnWrite(const std::string &sPath, const Bytes &ab) {
 
 int main(int argc, char **argv) {
     using namespace mksamples;
+    if (argc == 3 && std::string(argv[1]) == "--stream") {
+        const Bytes abDocument = abFnDocument(Framing::Plain);
+        const uint64_t cbWanted = std::stoull(argv[2]) << 20;
+        for (uint64_t cb = 0; cb < cbWanted; cb += abDocument.size())
+            if (fwrite(abDocument.data(), 1, abDocument.size(), stdout) != abDocument.size())
+                return 1;
+        return 0;
+    }
     if (argc != 2) {
-        fprintf(stderr, "usage: mksamples OUTPUT-DIRECTORY\n");
+        fprintf(stderr, "usage: mksamples OUTPUT-DIRECTORY | --stream MIB\n");
         return 2;
     }
     const std::string sDir = argv[1];
