@@ -140,13 +140,11 @@ void vFnBlankNulsAndBackspaces(uint8_t *lpb, uint16_t cb) {
 }
 
 // Copies text up to the byte that ends it, the end of input, or the cut at
-// cbMaxRecord + 1 data bytes (at most 65535). The text takes at least one byte
-// even when a form-feed position alone reached the cut, so every line moves
-// the input on. The buffer is refilled once its last byte is taken.
+// cbMaxRecord + 1 data bytes (at most 65535), a data byte from the form-feed
+// position included. The buffer is refilled once its last byte is taken.
 uint32_t cbFnCopyLineText(LINEREC *lpRec, LINEIO *lpio, uint32_t cbCount,
                           uint32_t *lpdwStatus) {
-    const uint32_t cbCut = std::min<uint32_t>(lpio->cbMaxRecord + 1u, cbMaxCount);
-    const uint32_t cbLimit = std::max(cbCut, cbCount + 1);
+    const uint32_t cbLimit = std::min<uint32_t>(lpio->cbMaxRecord + 1u, cbMaxCount);
     for (;;) {
         const uint16_t cbAvail = lpio->cbBuffer - lpio->ibBuffer;
         const uint16_t cbRun =
@@ -164,11 +162,10 @@ uint32_t cbFnCopyLineText(LINEREC *lpRec, LINEIO *lpio, uint32_t cbCount,
 }
 
 // Drops the two line-end bytes, whatever they are. With form feeds on, a form
-// feed that ended the text stays: it opens the next line. The text copy has
-// refilled the buffer, so the byte after the text is at the read position
-// unless the input has run out.
+// feed that ended the text stays: it opens the next line. Input found exhausted
+// by the text copy is not asked for again.
 void vFnDiscardLineEnd(LINEIO *lpio, uint32_t *lpdwStatus) {
-    if (lpio->cbBuffer == 0) return;
+    if (lpio->cbBuffer == 0 || !fFnRefillIfDue(lpio, lpdwStatus)) return;
     if (fFnOption(lpio, wOptFormFeed) && lpio->abBuffer[lpio->ibBuffer] == bFormFeed)
         return;
     (void)GetByte(lpio, lpdwStatus);
