@@ -57,7 +57,8 @@ typedef uint16_t (*lpfnReadBlock)(uint8_t *lpbDest, uint16_t cbWanted, void *lpC
 /* Line-data create could not allocate; first wins. The reader is gone. */
 #define DSP_ERR_NOMEM 0x40100u
 /* A record is longer than the room the caller gave for it; overwrites.
-   The record is refused (line data variable formats also throw MVXError). */
+   The record is refused (line data variable formats also throw MVXError);
+   a structured-field line of a text stream is delivered cut instead. */
 #define DSP_ERR_RECORD_TOO_LONG 0x40080u
 /* Structured-field get-next: the next field does not start with 0x5A;
    first wins. The reader does not resynchronise. */
@@ -72,7 +73,8 @@ typedef uint16_t (*lpfnReadBlock)(uint8_t *lpbDest, uint16_t cbWanted, void *lpC
 #define DSP_ERR_BAD_FORMAT 0x40090u
 /* A malformed length in the input (descriptor word below 4, record longer
    than its block, end of input inside a descriptor, field shorter than its
-   header); first wins. Line-data variable formats stay failed after it. */
+   header); first wins. Line-data variable formats stay failed after it; a
+   text-stream field length below 2 is taken as 2 and the line delivered. */
 #define DSP_ERR_BAD_RECORD 0x40091u
 
 /*
@@ -85,7 +87,7 @@ typedef struct LINEREC {
     uint8_t bTRC;      /* table reference character 0-15, 0 when none */
     uint16_t cbData;   /* bytes in abData, equal to get-next's result */
     uint32_t fEnd;     /* 1 when the input was found exhausted in this call */
-    uint32_t dwStatus; /* DSP_OK or the code that refused this record */
+    uint32_t dwStatus; /* DSP_OK or the code that refused or marked this record */
     uint8_t abData[];  /* the record's data, then a NUL */
 } LINEREC;
 

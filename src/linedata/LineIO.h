@@ -25,7 +25,8 @@ struct LINEIO {
     lpfnReadBlock lpfnRead;
     void *lpContext;
     uint32_t cbConsumed;  // input bytes taken so far
-    uint16_t cbRecord;    // input length of the current record
+    uint32_t cbRecord;    // input length of the current record; a text line
+                          // with its control bytes and line end can pass 65535
     uint8_t abBuffer[cbReadBlock];
 };
 

@@ -43,6 +43,8 @@ uint16_t cbFnFixedPrefix(uint16_t wFormat) {
 // and at least one more, so that no count can wrap.
 bool fFnFormatReadable(uint16_t wFormat, uint16_t cbMaxRecord) {
     switch (wFormat & wFormatCodeMask) {
+        case wFormatText:
+            return true;  // every length: a line is cut to the record area
         case wFormatFixed:
         case wFormatFixedAlt:
             return cbMaxRecord >= 1 + cbFnFixedPrefix(wFormat);
@@ -53,6 +55,8 @@ bool fFnFormatReadable(uint16_t wFormat, uint16_t cbMaxRecord) {
 
 uint32_t cfnDecodeRecord(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     switch (lpio->wFormat & wFormatCodeMask) {
+        case wFormatText:
+            return cfnTextRecord_Get(lpRec, lpio, lpdwStatus);
         case wFormatFixed:
         case wFormatFixedAlt:
             return cfnFixedRecord_Get(lpRec, lpio, lpdwStatus);

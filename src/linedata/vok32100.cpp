@@ -1,6 +1,10 @@
 // Record decoders of the line-data reader.
 #include "vok32100.h"
 
+#include <algorithm>
+
+#include "Status.h"
+
 namespace vokdsp {
 
 namespace {
@@ -45,6 +49,239 @@ uint32_t cfnFixedRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) 
         cbFnCopyInput(lpio, lpRec->abData + cbLead, cbLeft, lpdwStatus);
     lpio->cbRecord = static_cast<uint16_t>(lpio->cbConsumed - cbStart);
     return uint32_t{cbLead} + cbCopied;
+}
+
+}  // namespace vokdsp
+
+// ---- Text stream (format 0) --------------------------------------------------
+//
+// A line is: [form-feed position] [carriage control] [TRC] text, line end.
+// Control, length and discarded bytes go through GetByte; text and field bytes
+// are copied in runs straight from the input buffer.
+
+namespace vokdsp {
+
+namespace {
+
+constexpr uint16_t wOptTextCC = 0x0030;    // a carriage-control byte leads each line
+constexpr uint16_t wOptFormFeed = 0x0080;  // a line may open with a form feed
+
+constexpr uint8_t bBackspace = 0x08;
+constexpr uint8_t bLineFeed = 0x0A;
+constexpr uint8_t bFormFeed = 0x0C;
+constexpr uint8_t bCarriageReturn = 0x0D;
+constexpr uint8_t bFirstPrintable = 0x20;
+constexpr uint8_t bNewPageCC = 0x31;     // the carriage control of a form feed
+constexpr uint32_t cbMaxCount = 0xFFFF;  // cbData is a 16-bit count
+
+// NUL and backspace print as blanks and stay in the text; any other control
+// byte ends the line.
+inline bool fFnEndsText(uint8_t b) {
+    return b < bFirstPrintable && b != 0 && b != bBackspace;
+}
+
+void vFnTake(LINEIO *lpio, uint16_t cb) {
+    lpio->ibBuffer += cb;
+    lpio->cbConsumed += cb;
+}
+
+// An empty line ends with the byte that marked it and one more, dropped. Its
+// one data byte is what the form-feed position stored, else a NUL that the
+// blank fill turns into a blank.
+uint32_t cbFnEndEmptyLine(LINEREC *lpRec, LINEIO *lpio, uint32_t cbCount,
+                          uint32_t *lpdwStatus) {
+    (void)GetByte(lpio, lpdwStatus);
+    if (cbCount == 0) lpRec->abData[0] = 0;
+    return 1;
+}
+
+// Sets the default carriage control 0x20, or 0x31 for a form feed, which is
+// not data. False for an empty line.
+bool fFnTakeFormFeedPosition(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpcbCount,
+                             uint32_t *lpdwStatus) {
+    lpRec->bCC = bAsciiBlank;
+    const uint8_t b = GetByte(lpio, lpdwStatus);
+    if (b == bFormFeed) {
+        lpRec->bCC = bNewPageCC;
+    } else if (b >= bFirstPrintable || b == bBackspace) {
+        lpRec->abData[(*lpcbCount)++] = b == bBackspace ? bAsciiBlank : b;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// False for an empty line. 0x5A opens a structured-field line.
+bool fFnTakeCarriageControl(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    const uint8_t b = GetByte(lpio, lpdwStatus);
+    if (b == 0 || b == bLineFeed || b == bCarriageReturn) return false;
+    lpRec->bCC = b;
+    return true;
+}
+
+// False for an empty line; the character is the low four bits.
+bool fFnTakeTableReference(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    const uint8_t b = GetByte(lpio, lpdwStatus);
+    if (b < bFirstPrintable) return false;
+    lpRec->bTRC = b & 0x0F;
+    return true;
+}
+
+// Bytes of lpb up to the first one that ends the text.
+uint16_t cbFnTextRun(const uint8_t *lpb, uint16_t cb) {
+    uint16_t ib = 0;
+    while (ib < cb && !fFnEndsText(lpb[ib])) ++ib;
+    return ib;
+}
+
+void vFnBlankNulsAndBackspaces(uint8_t *lpb, uint16_t cb) {
+    for (uint16_t ib = 0; ib < cb; ++ib)
+        if (lpb[ib] == 0 || lpb[ib] == bBackspace) lpb[ib] = bAsciiBlank;
+}
+
+// Copies text up to the byte that ends it, the end of input, or the cut at
+// cbMaxRecord + 1 data bytes (at most 65535), a data byte from the form-feed
+// position included. The buffer is refilled once its last byte is taken.
+uint32_t cbFnCopyLineText(LINEREC *lpRec, LINEIO *lpio, uint32_t cbCount,
+                          uint32_t *lpdwStatus) {
+    const uint32_t cbLimit = std::min<uint32_t>(lpio->cbMaxRecord + 1u, cbMaxCount);
+    for (;;) {
+        const uint16_t cbAvail = lpio->cbBuffer - lpio->ibBuffer;
+        const uint16_t cbRun =
+            static_cast<uint16_t>(std::min<uint32_t>(cbAvail, cbLimit - cbCount));
+        const uint8_t *lpbSource = lpio->abBuffer + lpio->ibBuffer;
+        const uint16_t cbText = cbFnTextRun(lpbSource, cbRun);
+        memcpy(lpRec->abData + cbCount, lpbSource, cbText);
+        vFnBlankNulsAndBackspaces(lpRec->abData + cbCount, cbText);
+        vFnTake(lpio, cbText);
+        cbCount += cbText;
+        if (!fFnRefillIfDue(lpio, lpdwStatus)) break;
+        if (cbText < cbRun || cbCount >= cbLimit) break;
+    }
+    return cbCount;
+}
+
+// Drops the two line-end bytes, whatever they are. With form feeds on, a form
+// feed that ended the text stays: it opens the next line. Input found exhausted
+// by the text copy is not asked for again.
+void vFnDiscardLineEnd(LINEIO *lpio, uint32_t *lpdwStatus) {
+    if (lpio->cbBuffer == 0 || !fFnRefillIfDue(lpio, lpdwStatus)) return;
+    if (fFnOption(lpio, wOptFormFeed) && lpio->abBuffer[lpio->ibBuffer] == bFormFeed)
+        return;
+    (void)GetByte(lpio, lpdwStatus);
+    (void)GetByte(lpio, lpdwStatus);
+}
+
+// The record data of a structured-field line. Bytes beyond the record area's
+// room (its NUL kept, at most 65535) are taken from the input and dropped.
+struct FieldLine {
+    uint8_t *lpbData;
+    uint32_t cbCount;
+    uint32_t cbRoom;
+    bool fCut;
+    uint8_t bLast;  // the last byte taken, stored or not
+};
+
+void vFnStoreField(FieldLine *lpLine, const uint8_t *lpb, uint16_t cb) {
+    const uint32_t cbFits = std::min<uint32_t>(cb, lpLine->cbRoom - lpLine->cbCount);
+    memcpy(lpLine->lpbData + lpLine->cbCount, lpb, cbFits);
+    lpLine->cbCount += cbFits;
+    lpLine->fCut |= cbFits < cb;
+    if (cb != 0) lpLine->bLast = lpb[cb - 1];
+}
+
+void vFnStoreFieldByte(FieldLine *lpLine, uint8_t b) { vFnStoreField(lpLine, &b, 1); }
+
+// Takes up to cbWanted bytes, or through the first carriage return when
+// fToReturn; stops at end of input. Returns the bytes still wanted.
+uint32_t cbFnTakeField(FieldLine *lpLine, LINEIO *lpio, uint32_t cbWanted, bool fToReturn,
+                       uint32_t *lpdwStatus) {
+    while (cbWanted != 0 && fFnRefillIfDue(lpio, lpdwStatus)) {
+        const uint8_t *lpbSource = lpio->abBuffer + lpio->ibBuffer;
+        uint16_t cbRun = static_cast<uint16_t>(
+            std::min<uint32_t>(lpio->cbBuffer - lpio->ibBuffer, cbWanted));
+        const void *lpReturn =
+            fToReturn ? memchr(lpbSource, bCarriageReturn, cbRun) : nullptr;
+        if (lpReturn != nullptr)
+            cbRun = static_cast<uint16_t>(static_cast<const uint8_t *>(lpReturn) -
+                                          lpbSource + 1);
+        vFnStoreField(lpLine, lpbSource, cbRun);
+        vFnTake(lpio, cbRun);
+        cbWanted = lpReturn != nullptr ? 0 : cbWanted - cbRun;
+    }
+    return cbWanted;
+}
+
+// Reads the big-endian field length. A length below 2 cannot count itself; it
+// is taken as 2 and the record marked.
+uint32_t cbFnFieldLength(FieldLine *lpLine, LINEREC *lpRec, LINEIO *lpio,
+                         uint32_t *lpdwStatus) {
+    const uint8_t bHigh = GetByte(lpio, lpdwStatus);
+    vFnStoreFieldByte(lpLine, bHigh);
+    const uint8_t bLow = GetByte(lpio, lpdwStatus);
+    vFnStoreFieldByte(lpLine, bLow);
+    const uint16_t cbField = wFnBigEndian(bHigh, bLow);
+    if (cbField >= 2) return cbField;
+    vFnStoreFirstStatus(lpdwStatus, DSP_ERR_BAD_RECORD);
+    vFnStoreFirstStatus(&lpRec->dwStatus, DSP_ERR_BAD_RECORD);
+    return 2;
+}
+
+// 0x5A, the length, the rest of the field, then every byte through the carriage
+// return (part of the data) and the line feed after it (dropped). A line too
+// long for the record area is delivered cut and marked.
+uint32_t cbFnCopyStructuredFieldLine(LINEREC *lpRec, LINEIO *lpio, uint32_t cbCount,
+                                     uint32_t *lpdwStatus) {
+    const uint32_t cbRoom = std::min<uint32_t>(lpio->cbMaxRecord + 3u, cbMaxCount);
+    FieldLine line{lpRec->abData, cbCount, cbRoom, false, 0};
+    vFnStoreFieldByte(&line, bStructuredField);
+    const uint32_t cbField = cbFnFieldLength(&line, lpRec, lpio, lpdwStatus);
+    const bool fWhole = cbFnTakeField(&line, lpio, cbField - 2, false, lpdwStatus) == 0;
+    if (fWhole && lpio->cbBuffer != 0 && line.bLast != bCarriageReturn)
+        (void)cbFnTakeField(&line, lpio, UINT32_MAX, true, lpdwStatus);
+    if (lpio->cbBuffer != 0) (void)GetByte(lpio, lpdwStatus);
+    if (line.fCut) {
+        vFnStoreStatus(lpdwStatus, DSP_ERR_RECORD_TOO_LONG);
+        vFnStoreStatus(&lpRec->dwStatus, DSP_ERR_RECORD_TOO_LONG);
+    }
+    return line.cbCount;
+}
+
+// One line: the control positions the options select, then a structured field
+// or the text and its line end.
+uint32_t cbFnDecodeTextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    uint32_t cbCount = 0;
+    if (fFnOption(lpio, wOptFormFeed) &&
+        !fFnTakeFormFeedPosition(lpRec, lpio, &cbCount, lpdwStatus))
+        return cbFnEndEmptyLine(lpRec, lpio, cbCount, lpdwStatus);
+    if (fFnOption(lpio, wOptTextCC) && !fFnTakeCarriageControl(lpRec, lpio, lpdwStatus))
+        return cbFnEndEmptyLine(lpRec, lpio, cbCount, lpdwStatus);
+    if (fFnOption(lpio, wOptTRC) && lpRec->bCC != bStructuredField &&
+        !fFnTakeTableReference(lpRec, lpio, lpdwStatus))
+        return cbFnEndEmptyLine(lpRec, lpio, cbCount, lpdwStatus);
+    const bool fInputLeft = fFnRefillIfDue(lpio, lpdwStatus);
+    if (lpRec->bCC == bStructuredField)
+        return cbFnCopyStructuredFieldLine(lpRec, lpio, cbCount, lpdwStatus);
+    if (!fInputLeft) return cbCount;
+    cbCount = cbFnCopyLineText(lpRec, lpio, cbCount, lpdwStatus);
+    vFnDiscardLineEnd(lpio, lpdwStatus);
+    return cbCount;
+}
+
+}  // namespace
+
+uint32_t cfnTextRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    lpRec->bCC = 0;
+    lpRec->bTRC = 0;
+    if (!fFnRefillIfDue(lpio, lpdwStatus)) {
+        lpio->cbRecord = 0;
+        return 0;
+    }
+    const uint32_t cbStart = lpio->cbConsumed;
+    const uint32_t cbResult = cbFnDecodeTextLine(lpRec, lpio, lpdwStatus);
+    // A form feed left for the next line is not taken, so not counted here.
+    lpio->cbRecord = lpio->cbConsumed - cbStart;
+    return cbResult;
 }
 
 }  // namespace vokdsp

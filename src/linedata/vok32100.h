@@ -13,6 +13,12 @@ namespace vokdsp {
 // Formats 1 and 5: every record takes exactly cbMaxRecord input bytes.
 uint32_t cfnFixedRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus);
 
+// Format 0: text lines closed by a two-byte line end, with optional form feed,
+// carriage-control and TRC positions, and embedded structured-field lines.
+// Marks a structured-field line cut to the record area DSP_ERR_RECORD_TOO_LONG
+// and a field length below 2 DSP_ERR_BAD_RECORD.
+uint32_t cfnTextRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus);
+
 }  // namespace vokdsp
 
 #endif

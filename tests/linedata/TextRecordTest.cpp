@@ -1,0 +1,140 @@
+// Text streams (format code 0): control positions, text, line ends, embedded
+// structured fields, the record info of each line and block-size independence.
+#include <gtest/gtest.h>
+
+#include "LineReading.h"
+
+using namespace vokdsp_test;
+
+namespace {
+
+// One line as get-next delivers it (default carriage control, an empty line
+// as one blank), with its input bytes, its dropped line end included.
+struct Line {
+    uint8_t bCC, bTRC;
+    const char *szData;
+    uint32_t cbUsed;
+    uint32_t dwStatus = DSP_OK;
+};
+
+struct TextCase {
+    const char *szName;
+    uint16_t wFormat, cbMaxRecord;
+    const char *szInput;  // a further line follows, so none of these is the last
+    std::vector<Line> lines;
+    uint32_t dwWord = DSP_OK;  // the status word afterwards
+};
+
+class TextRecord : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(TextRecord, LinesAndRecordInfo) {
+    const TextCase &c = GetParam();
+    MemorySource source(Concat({HexBytes(c.szInput), HexBytes("7A 7A 7A 0D0A")}));
+    LineReader reader(source, c.wFormat, c.cbMaxRecord);
+    uint32_t cbConsumed = 0;
+    for (const Line &line : c.lines) {
+        const LineRecord r = reader.Next();
+        cbConsumed += line.cbUsed;
+        EXPECT_EQ(r.bCC, line.bCC) << line.szData;
+        EXPECT_EQ(r.bTRC, line.bTRC);
+        EXPECT_EQ(r.abData, HexBytes(line.szData));
+        EXPECT_EQ(r.dwStatus, line.dwStatus);
+        EXPECT_EQ(r.cbRecord, line.cbUsed);
+        EXPECT_EQ(r.cbConsumed, cbConsumed);
+        EXPECT_EQ(r.fEnd, 0u);
+    }
+    EXPECT_EQ(reader.Status(), c.dwWord);
+}
+
+constexpr uint16_t wFF = 0x80, wCC = 0x10, wTRC = 0x100;
+constexpr uint32_t dwLong = DSP_ERR_RECORD_TOO_LONG, dwBad = DSP_ERR_BAD_RECORD;
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Rows, TextRecord, ::testing::Values(
+    // Results for typical lines.
+    TextCase{"Plain", 0, 80, "616263 0D0A", {{0x20, 0, "616263", 5}}},
+    TextCase{"Empty", 0, 80, "0D0A", {{0x20, 0, "20", 2}}},
+    TextCase{"BackspaceNul", 0, 80, "61 08 62 00 63 0D0A", {{0x20, 0, "6120622063", 7}}},
+    TextCase{"FormFeed", wFF, 80, "0C 616263 0D0A", {{0x31, 0, "616263", 6}}},
+    TextCase{"FormFeedEndsLine", wFF, 80, "616263 0C 646566 0D0A",
+             {{0x20, 0, "616263", 3}, {0x31, 0, "646566", 6}}},
+    TextCase{"FormFeedPositionEmpty", wFF, 80, "0D0A", {{0x20, 0, "20", 2}}},
+    TextCase{"FormFeedAlone", wFF, 80, "0C 0D0A", {{0x31, 0, "20", 3}}},
+    TextCase{"CarriageControl", wCC, 80, "31 616263 0D0A", {{0x31, 0, "616263", 6}}},
+    TextCase{"CcAndTrc", wCC | wTRC, 80, "31 41 616263 0D0A", {{0x31, 1, "616263", 7}}},
+    TextCase{"Field", wCC, 80, "5A 000A 0008030405060708 0D0A",
+             {{0x5A, 0, "5A000A 0008030405060708 0D", 13}}},
+    // The cut, the two bytes dropped after it, and what ends or empties a line.
+    TextCase{"CutDropsTextAndCr", 0, 3, "6162636465 0D0A",
+             {{0x20, 0, "61626364", 6}, {0x20, 0, "20", 2}}},
+    TextCase{"CutCountsFormFeedData", wFF, 0, "61 62 0D0A",
+             {{0x20, 0, "61", 3}, {0x20, 0, "20", 2}}},
+    TextCase{"FormFeedWithoutOption", 0, 80, "61 0C 62 63 0D0A",
+             {{0x20, 0, "61", 3}, {0x20, 0, "63", 3}}},
+    TextCase{"AllPositions", wFF | wCC | wTRC, 80, "08 32 F5 61 0D0A",
+             {{0x32, 5, "2061", 6}}},
+    TextCase{"CcNulEmpty", wCC, 80, "00 61 0D0A",
+             {{0x20, 0, "20", 2}, {0x20, 0, "20", 2}}},
+    TextCase{"TrcBelowBlankEmpty", wCC | wTRC, 80, "31 0D0A", {{0x31, 0, "20", 3}}},
+    // Structured-field lines.
+    TextCase{"FieldAfterFormFeedData", wFF | wCC | wTRC, 80, "61 5A 0002 0D0A",
+             {{0x5A, 0, "61 5A0002 0D", 6}}},
+    // A field cut by the record area whose last byte is its carriage return.
+    TextCase{"FieldCutOnItsCr", wCC, 3, "5A 0006 414243 0D 0D0A",
+             {{0x5A, 0, "5A0006414243", 8, dwLong}, {0x20, 0, "20", 2}}, dwLong},
+    TextCase{"FieldLengthBelowTwo", wCC, 80, "5A 0001 41 0D0A",
+             {{0x5A, 0, "5A0001 41 0D", 6, dwBad}}, dwBad},
+    TextCase{"FieldTooLongThenBadLength", wCC, 3, "5A 0006 41424344 0D0A 5A 0000 0D0A",
+             {{0x5A, 0, "5A0006414243", 9, dwLong}, {0x5A, 0, "5A00000D", 5, dwBad}},
+             dwLong}),
+    [](const auto &info) { return std::string(info.param.szName); });
+// clang-format on
+
+// Every kind of line, ending inside a text line (delivered without the blank
+// fill, so its NUL is the decoder's to replace), in blocks of many sizes. Block 1
+// puts a boundary between a field's carriage control and its length. Each block
+// is asked for once; at the end each call asks once more.
+TEST(TextRecordBlocks, SameRecordsWhateverTheBlockSize) {
+    Bytes abInput;
+    for (int i = 0; i < 300; ++i)
+        abInput = Concat({abInput, HexBytes("0C 31 F2 61 08 00 62 0D0A 31 0D0A 5A 0105"),
+                          Bytes(259, uint8_t(i)), HexBytes("41 0D0A"),
+                          Bytes(200 + i % 7, 'x'), HexBytes("0C 0C 09 0A")});
+    abInput = Concat({abInput, HexBytes("313233 74 00 696C")});
+    for (uint16_t wFormat : {0x0010, 0x0190, 0x1120}) {
+        MemorySource whole(abInput, {4096});
+        const std::vector<LineRecord> expected =
+            LineReader(whole, wFormat, 133).ReadAll();
+        const LineRecord &last = expected.back();
+        EXPECT_EQ(last.fEnd, 1u);
+        EXPECT_EQ(last.cbConsumed, abInput.size());
+        EXPECT_EQ(Bytes(last.abData.end() - 4, last.abData.end()), HexBytes("7420696C"));
+        for (uint16_t cbBlock : {1, 2, 3, 7, 4095, 4096}) {
+            MemorySource pieces(abInput, {cbBlock});
+            LineReader reader(pieces, wFormat, 133);
+            ASSERT_EQ(reader.ReadAll(), expected) << wFormat << " block " << cbBlock;
+            EXPECT_EQ(reader.Next().cbRecord, 0u);
+            EXPECT_EQ(pieces.FillRequests(),
+                      (abInput.size() + cbBlock - 1) / cbBlock + 3);
+        }
+    }
+}
+
+// A field of the largest length with cbMaxRecord 133 is delivered cut to the
+// record area, its line taken whole, and the next line read cleanly.
+TEST(TextRecordField, LongestFieldIsCutAndTheNextLineFollows) {
+    const Bytes abField = Concat({HexBytes("5A FFFF"), Bytes(65533, 0x41)});
+    MemorySource source(Concat({abField, HexBytes("0D0A 31 6162 0D0A")}), {7});
+    LineReader reader(source, 0x0010, 133);
+    const LineRecord r = reader.Next();
+    EXPECT_EQ(r.bCC, 0x5A);
+    EXPECT_EQ(r.abData, Bytes(abField.begin(), abField.begin() + 136));
+    EXPECT_EQ(r.dwStatus, DSP_ERR_RECORD_TOO_LONG);
+    EXPECT_EQ(reader.Status(), DSP_ERR_RECORD_TOO_LONG);
+    EXPECT_EQ(r.cbRecord, 65538u);
+    const LineRecord next = reader.Next();
+    EXPECT_EQ(next.abData, TextBytes("ab"));
+    EXPECT_EQ(next.cbConsumed - next.cbRecord, 65538u);
+}
+
+}  // namespace
