@@ -27,6 +27,7 @@ struct LINEIO {
     uint32_t cbConsumed;  // input bytes taken so far
     uint16_t cbRecord;    // input length of the current record
     uint8_t abBuffer[cbReadBlock];
+    bool fFailed;  // a descriptor lost the record boundaries; nothing more is read
 };
 
 static_assert(sizeof(LINEIO) % alignof(LINEREC) == 0,
