@@ -73,7 +73,8 @@ typedef uint16_t (*lpfnReadBlock)(uint8_t *lpbDest, uint16_t cbWanted, void *lpC
 #define DSP_ERR_BAD_FORMAT 0x40090u
 /* A malformed length in the input (descriptor word below 4, record longer
    than its block, end of input inside a descriptor, field shorter than its
-   header); first wins. Line-data variable formats stay failed after it; a
+   header); first wins. After a bad length the line-data variable formats
+   stay failed; after input that ended inside a descriptor they read on. A
    text-stream field length below 2 is taken as 2 and the line delivered. */
 #define DSP_ERR_BAD_RECORD 0x40091u
 

@@ -28,6 +28,7 @@ struct LINEIO {
     uint32_t cbRecord;    // input length of the current record; a text line
                           // with its control bytes and line end can pass 65535
     uint8_t abBuffer[cbReadBlock];
+    bool fFailed;  // a descriptor lost the record boundaries; nothing more is read
 };
 
 static_assert(sizeof(LINEIO) % alignof(LINEREC) == 0,

@@ -48,6 +48,9 @@ bool fFnFormatReadable(uint16_t wFormat, uint16_t cbMaxRecord) {
         case wFormatFixed:
         case wFormatFixedAlt:
             return cbMaxRecord >= 1 + cbFnFixedPrefix(wFormat);
+        case wFormatVariable:
+        case wFormatVarBlocked:
+            return true;  // each descriptor is checked against cbMaxRecord
         default:
             return false;
     }
@@ -60,6 +63,10 @@ uint32_t cfnDecodeRecord(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
         case wFormatFixed:
         case wFormatFixedAlt:
             return cfnFixedRecord_Get(lpRec, lpio, lpdwStatus);
+        case wFormatVariable:
+            return cfnVarRecord_Get(lpRec, lpio, lpdwStatus);
+        case wFormatVarBlocked:
+            return cfnVarBlockRecord_Get(lpRec, lpio, lpdwStatus);
         default:
             return 0;  // refused at create
     }
@@ -85,6 +92,17 @@ void vFnBlankFill(LINEREC *lpRec, const LINEIO *lpio) {
     while ((lpb = static_cast<uint8_t *>(memchr(lpb, 0, lpbEnd - lpb))) != nullptr) {
         *lpb++ = bBlank;
     }
+}
+
+// No record where the input holds a malformed one: the end flag tells a
+// caller that reads until a 0 result to stop.
+uint16_t cbFnRefuseRecord(LINEREC *lpRec, uint32_t *lpdwStatus) {
+    lpRec->bCC = 0;
+    lpRec->bTRC = 0;
+    lpRec->fEnd = 1;
+    lpRec->dwStatus = DSP_ERR_BAD_RECORD;
+    vFnStoreFirstStatus(lpdwStatus, DSP_ERR_BAD_RECORD);
+    return 0;
 }
 
 // End flag, one-blank empty record, default carriage control, blank fill and
@@ -147,6 +165,7 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
     lpio->lpContext = lpContext;
     lpio->cbConsumed = 0;
     lpio->cbRecord = 0;
+    lpio->fFailed = false;
     // The record area is defined only after a get-next; clearing its header
     // keeps a premature look at it from reading indeterminate bytes.
     memset(lpRec, 0, sizeof *lpRec + 1);
@@ -175,7 +194,9 @@ VOKDSP_API uint16_t cFnVOK32XX_GetNext(LINEREC *lpRec, uint32_t *lpdwStatus) {
     }
     LINEIO *lpio = lpFnReaderOf(lpRec);
     vFnResetRecord(lpRec);
+    if (lpio->fFailed) return cbFnRefuseRecord(lpRec, lpdwStatus);
     const uint32_t cbResult = cfnDecodeRecord(lpRec, lpio, lpdwStatus);
+    if (cbResult == cbNoRecord) return cbFnRefuseRecord(lpRec, lpdwStatus);
     return cbFnCompleteRecord(lpRec, lpio, cbResult);
 }
 

@@ -10,8 +10,20 @@
 
 namespace vokdsp {
 
+// What a decoder returns when the input holds a malformed record: get-next
+// then delivers none and reports DSP_ERR_BAD_RECORD.
+constexpr uint32_t cbNoRecord = 0xFFFFFFFF;
+
 // Formats 1 and 5: every record takes exactly cbMaxRecord input bytes.
 uint32_t cfnFixedRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus);
+
+// Format 2: a record descriptor word leads each record. Throws MVXError for
+// a record longer than cbMaxRecord.
+uint32_t cfnVarRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus);
+
+// Format 6: a block descriptor word leads each block of records laid out as
+// in format 2. Throws MVXError for a record longer than cbMaxRecord.
+uint32_t cfnVarBlockRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus);
 
 // Format 0: text lines closed by a two-byte line end, with optional form feed,
 // carriage-control and TRC positions, and embedded structured-field lines.

@@ -4,6 +4,8 @@
 
 #include <iomanip>
 
+#include "MVXError.h"
+
 namespace vokdsp_test {
 
 LineDesc::LineDesc(uint16_t wFormat, uint16_t cbMaxRecord, uint16_t wAux) {
@@ -18,11 +20,16 @@ void *JobRecord::WorkBuffer() const {
     return lp;
 }
 
+bool ThrownError::operator==(const ThrownError &o) const {
+    return sMessage == o.sMessage && nCode == o.nCode && nSubCode == o.nSubCode &&
+           sFile == o.sFile && nLine == o.nLine;
+}
+
 bool LineRecord::operator==(const LineRecord &o) const {
     return cbResult == o.cbResult && bCC == o.bCC && bTRC == o.bTRC &&
            cbData == o.cbData && fEnd == o.fEnd && dwStatus == o.dwStatus &&
            abData == o.abData && bTerminator == o.bTerminator &&
-           cbConsumed == o.cbConsumed && cbRecord == o.cbRecord;
+           cbConsumed == o.cbConsumed && cbRecord == o.cbRecord && thrown == o.thrown;
 }
 
 std::ostream &operator<<(std::ostream &os, const LineRecord &r) {
@@ -31,7 +38,11 @@ std::ostream &operator<<(std::ostream &os, const LineRecord &r) {
        << " status " << std::hex << r.dwStatus << " data";
     for (uint8_t b : r.abData) os << ' ' << std::setw(2) << std::setfill('0') << int{b};
     os << " nul " << int{r.bTerminator} << std::dec << " consumed " << r.cbConsumed
-       << " record " << r.cbRecord << '}';
+       << " record " << r.cbRecord;
+    if (r.thrown)
+        os << " thrown \"" << r.thrown->sMessage << "\" " << r.thrown->nCode << ' '
+           << r.thrown->nSubCode << ' ' << r.thrown->sFile << ':' << r.thrown->nLine;
+    os << '}';
     return os;
 }
 
@@ -53,6 +64,22 @@ void LineReader::Destroy() {
 LineRecord LineReader::Next() {
     LineRecord r;
     r.cbResult = cFnVOK32XX_GetNext(lpRec_, &dwStatus_);
+    Snapshot(r);
+    return r;
+}
+
+LineRecord LineReader::NextCatching() {
+    LineRecord r;
+    try {
+        r.cbResult = cFnVOK32XX_GetNext(lpRec_, &dwStatus_);
+    } catch (const MVXError &e) {
+        r.thrown = ThrownError{e.Message(), e.Code(), e.SubCode(), e.File(), e.Line()};
+    }
+    Snapshot(r);
+    return r;
+}
+
+void LineReader::Snapshot(LineRecord &r) const {
     r.bCC = lpRec_->bCC;
     r.bTRC = lpRec_->bTRC;
     r.cbData = lpRec_->cbData;
@@ -61,7 +88,6 @@ LineRecord LineReader::Next() {
     r.abData.assign(lpRec_->abData, lpRec_->abData + lpRec_->cbData);
     r.bTerminator = lpRec_->abData[lpRec_->cbData];
     fFnGetMixedDataCurrentRecordInfo(lpRec_, &r.cbConsumed, &r.cbRecord, nullptr);
-    return r;
 }
 
 std::vector<LineRecord> LineReader::ReadAll(size_t nMax) {
@@ -70,6 +96,18 @@ std::vector<LineRecord> LineReader::ReadAll(size_t nMax) {
         LineRecord r = Next();
         if (r.cbResult == 0) break;
         records.push_back(std::move(r));
+    }
+    return records;
+}
+
+std::vector<LineRecord> LineReader::ReadAllCatching(size_t nMax) {
+    std::vector<LineRecord> records;
+    while (records.size() < nMax) {
+        LineRecord r = NextCatching();
+        const bool fLast = r.thrown.has_value();
+        if (r.cbResult == 0 && !fLast) break;
+        records.push_back(std::move(r));
+        if (fLast) break;
     }
     return records;
 }

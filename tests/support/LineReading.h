@@ -5,7 +5,9 @@
 
 #include <stdint.h>
 
+#include <optional>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "MemorySource.h"
@@ -25,6 +27,16 @@ struct JobRecord {
     void *WorkBuffer() const;
 };
 
+// What an MVXError thrown out of get-next carried.
+struct ThrownError {
+    std::string sMessage;
+    int32_t nCode = 0;
+    int32_t nSubCode = 0;
+    std::string sFile;
+    int32_t nLine = 0;
+    bool operator==(const ThrownError &o) const;
+};
+
 struct LineRecord {
     uint16_t cbResult = 0;
     uint8_t bCC = 0;
@@ -36,6 +48,7 @@ struct LineRecord {
     uint8_t bTerminator = 0xFF;  // abData[cbData]
     uint32_t cbConsumed = 0;
     uint32_t cbRecord = 0;
+    std::optional<ThrownError> thrown;  // only from the ...Catching calls
     bool operator==(const LineRecord &o) const;
 };
 std::ostream &operator<<(std::ostream &os, const LineRecord &r);
@@ -57,10 +70,17 @@ class LineReader {
     LineRecord Next();
     // Records until get-next returns 0 (that call not included), at most nMax.
     std::vector<LineRecord> ReadAll(size_t nMax = 100000);
+    // As Next, but an MVXError from get-next is caught into thrown (result 0)
+    // and the snapshot shows the record area as the throw left it.
+    LineRecord NextCatching();
+    // As ReadAll, but also ends after a call that threw, that one included.
+    std::vector<LineRecord> ReadAllCatching(size_t nMax = 100000);
     // Destroys now; the destructor then does nothing.
     void Destroy();
 
   private:
+    void Snapshot(LineRecord &r) const;
+
     JobRecord job_;
     LINEREC *lpRec_ = nullptr;
     uint32_t dwStatus_ = 0;
