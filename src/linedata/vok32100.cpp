@@ -24,14 +24,13 @@ constexpr int32_t nVarRecordLine = 829;  // reported for every format-2 refusal
 constexpr size_t cbMessageRoom = 128;    // holds the longest refusal message
 
 // Takes the carriage-control and TRC bytes that the option bits select, while
-// the record (cbLeft bytes) has bytes for them and the input holds them, so a
-// record cut short gets no carriage control it did not have. An embedded
+// the record (cbLeft bytes) has bytes for them. A byte missing at the end of
+// input reads as a blank, like every byte taken one at a time. An embedded
 // structured field keeps its introducer as the first data byte and has no
 // TRC. Returns the number of data bytes this placed in abData (0 or 1).
 uint16_t cbFnTakeRecordPrefix(LINEREC *lpRec, LINEIO *lpio, uint16_t *lpcbLeft,
                               uint32_t *lpdwStatus) {
-    if (*lpcbLeft != 0 && fFnOption(lpio, wOptRecordCC) &&
-        fFnRefillIfDue(lpio, lpdwStatus)) {
+    if (*lpcbLeft != 0 && fFnOption(lpio, wOptRecordCC)) {
         --*lpcbLeft;
         lpRec->bCC = GetByte(lpio, lpdwStatus);
     }
@@ -39,7 +38,7 @@ uint16_t cbFnTakeRecordPrefix(LINEREC *lpRec, LINEIO *lpio, uint16_t *lpcbLeft,
         lpRec->abData[0] = bStructuredField;
         return 1;
     }
-    if (*lpcbLeft != 0 && fFnOption(lpio, wOptTRC) && fFnRefillIfDue(lpio, lpdwStatus)) {
+    if (*lpcbLeft != 0 && fFnOption(lpio, wOptTRC)) {
         --*lpcbLeft;
         lpRec->bTRC = GetByte(lpio, lpdwStatus) & 0x0F;
     }
