@@ -81,16 +81,15 @@ void vFnRefuseTooLong(LINEREC *lpRec, const LINEIO *lpio, const char *lpszDecode
     vFnStoreStatus(lpdwStatus, DSP_ERR_RECORD_TOO_LONG);
 }
 
-// Prefix bytes and data of a record whose descriptor, taken from input
-// offset cbStart on, announced cbLength (at most cbMaxRecord) bytes. A record
-// cut short by the end of input keeps the bytes read; cbRecord counts them.
-uint32_t cbFnTakeRecordBody(LINEREC *lpRec, LINEIO *lpio, uint16_t cbLength,
+// Prefix bytes and data of a record with cbLeft bytes after its descriptor,
+// if any; the record began at input offset cbStart. A record cut short by the
+// end of input keeps the bytes read, and cbRecord counts what it took.
+uint32_t cbFnTakeRecordBody(LINEREC *lpRec, LINEIO *lpio, uint16_t cbLeft,
                             uint32_t cbStart, uint32_t *lpdwStatus) {
-    uint16_t cbLeft = cbLength - cbDescriptor;
     const uint16_t cbLead = cbFnTakeRecordPrefix(lpRec, lpio, &cbLeft, lpdwStatus);
     const uint16_t cbCopied =
         cbFnCopyInput(lpio, lpRec->abData + cbLead, cbLeft, lpdwStatus);
-    lpio->cbRecord = static_cast<uint16_t>(lpio->cbConsumed - cbStart);
+    lpio->cbRecord = lpio->cbConsumed - cbStart;
     return uint32_t{cbLead} + cbCopied;
 }
 
@@ -123,19 +122,12 @@ uint32_t cfnFixedRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) 
     lpRec->bCC = 0;
     lpRec->bTRC = 0;
     if (!fFnRefillIfDue(lpio, lpdwStatus)) {
-        lpio->cbRecord = 0;
         lpRec->abData[0] = 0;
-        return 0;
+        return cbFnEndOfInput(lpio);
     }
-    const uint32_t cbStart = lpio->cbConsumed;
-    uint16_t cbLeft = lpio->cbMaxRecord;
-    const uint16_t cbLead = cbFnTakeRecordPrefix(lpRec, lpio, &cbLeft, lpdwStatus);
-    // Create guarantees cbMaxRecord covers the prefix, so the data fits the
-    // room; a record cut short by the end of input delivers what was read.
-    const uint16_t cbCopied =
-        cbFnCopyInput(lpio, lpRec->abData + cbLead, cbLeft, lpdwStatus);
-    lpio->cbRecord = static_cast<uint16_t>(lpio->cbConsumed - cbStart);
-    return uint32_t{cbLead} + cbCopied;
+    // Create guarantees cbMaxRecord covers the prefix, so the data fits the room.
+    return cbFnTakeRecordBody(lpRec, lpio, lpio->cbMaxRecord, lpio->cbConsumed,
+                              lpdwStatus);
 }
 
 // The descriptor checks come in this order: end of input, length below 4,
@@ -155,7 +147,7 @@ uint32_t cfnVarRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
         throw MVXError(szMessage, nTooLongCode, nTooLongSubCode, lpszSourceName,
                        nVarRecordLine);
     }
-    return cbFnTakeRecordBody(lpRec, lpio, cbLength, cbStart, lpdwStatus);
+    return cbFnTakeRecordBody(lpRec, lpio, cbLength - cbDescriptor, cbStart, lpdwStatus);
 }
 
 // A record descriptor must also fit what its block has left; that check comes
@@ -180,7 +172,7 @@ uint32_t cfnVarBlockRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatu
                        __LINE__);
     }
     lpio->cbBlockLeft -= cbLength;
-    return cbFnTakeRecordBody(lpRec, lpio, cbLength, cbStart, lpdwStatus);
+    return cbFnTakeRecordBody(lpRec, lpio, cbLength - cbDescriptor, cbStart, lpdwStatus);
 }
 
 }  // namespace vokdsp
