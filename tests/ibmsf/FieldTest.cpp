@@ -33,26 +33,15 @@ TEST(SfFields, TwoPlainFieldsThenEnd) {
     SfReader reader(source, 16);
     ASSERT_TRUE(reader.Created());
 
-    const SfField f1 = reader.Next();
-    EXPECT_EQ(f1.iResult, 8);
-    EXPECT_EQ(f1.hdr.bCC, 0x5A);
-    EXPECT_EQ(f1.hdr.cbSF, 8);
-    EXPECT_EQ(f1.hdr.dwID, dwBDT);
-    EXPECT_EQ(f1.hdr.bFlags, 0);
-    EXPECT_EQ(f1.hdr.wSeq, 1);
-    EXPECT_EQ(f1.abArea, Bytes(16, 0));
-    EXPECT_EQ(f1.dwPos, 9u);
-    EXPECT_EQ(f1.dwLen, 9u);
+    // {result, {introducer, length, identifier, flags, sequence}, data, position, length}
+    EXPECT_EQ(reader.Next(), (SfField{8, {0x5A, 8, dwBDT, 0, 1}, Bytes(16, 0), 9, 9}));
 
+    // The padding flag is passed through, not acted on.
     const SfField f2 = reader.Next();
-    EXPECT_EQ(f2.iResult, 20);
-    EXPECT_EQ(f2.hdr.cbSF, 20);
-    EXPECT_EQ(f2.hdr.dwID, dwEDT);
-    EXPECT_EQ(f2.hdr.bFlags, 0x08);  // padding flag passed through, not acted on
-    EXPECT_EQ(f2.hdr.wSeq, 0x0203);
-    EXPECT_EQ(f2.abArea, Concat({abData, Bytes(4, 0)}));
-    EXPECT_EQ(f2.dwPos, 30u);
-    EXPECT_EQ(f2.dwLen, 21u);
+    EXPECT_EQ(
+        f2,
+        (SfField{
+            20, {0x5A, 20, dwEDT, 0x08, 0x0203}, Concat({abData, Bytes(4, 0)}), 30, 21}));
 
     EXPECT_EQ(reader.Next(), WithResult(f2, 0));
     EXPECT_EQ(reader.Status(), 0u);
