@@ -176,27 +176,38 @@ VOKDSP_API int32_t fFnGetMixedDataCurrentRecordInfo(LINEREC *lpRec,
 
 /* ---- Structured-field reader -------------------------------------------- */
 
-/* Opens a reader over lpfnRead (preferred) or the file lpszPath, and checks
-   that the stream is a structured-field stream with a known first identifier.
-   cbSize is the capacity of abData. Returns the handle, or null (no status,
-   or DSP_ERR_UNKNOWN_SF_ID). A refused callback source is not released. */
+/* Opens a reader over lpfnRead (preferred; lpszPath is then never opened) or
+   the file lpszPath (fopen "rb"), reads the first block and checks that it is
+   a structured-field stream (plain, RDW-framed or 2-byte-prefixed) whose first
+   identifier is a known one. cbSize is the capacity of abData and must not be
+   0. Returns the handle, whose dwID already holds the first identifier, or
+   null: DSP_ERR_UNKNOWN_SF_ID (overwrites) for an unknown first identifier,
+   otherwise no status. A refused file is closed; a refused callback source
+   gets no release request. lpdwStatus may be null. */
 VOKDSP_API SFREC *lpibmsfFnCreate(const char *lpszPath, uint16_t cbSize,
                                   lpfnReadBlock lpfnRead, void *lpContext,
                                   uint32_t *lpdwStatus);
 
-/* Reads the next field into the record area and returns its length (cbSF);
-   0 at end of input or on failure (DSP_ERR_NOT_SF, DSP_ERR_RECORD_TOO_LONG,
-   DSP_ERR_BAD_RECORD, DSP_ERR_BAD_ARG). */
+/* Reads the next field into the record area and returns its length cbSF
+   (never 0); abData holds its data, which in a framed stream runs to the end
+   of the field's record (extension bytes are not delivered). Returns 0, and
+   puts the previous field's bCC, cbSF and dwID back, at end of input (no
+   status; a later call asks the source again) and for DSP_ERR_RECORD_TOO_LONG
+   (data longer than cbSize: the field is skipped, abData untouched;
+   overwrites) or DSP_ERR_BAD_RECORD (a length shorter than the header and
+   extension; first wins). Returns 0 with bCC, cbSF and dwID at 0 for
+   DSP_ERR_NOT_SF (no 0x5A where a field is due; first wins; the reader goes
+   on from the next byte). A null handle gives 0 and DSP_ERR_BAD_ARG. */
 VOKDSP_API int32_t fFnGetNextIBMSF(SFREC *lpRec, uint32_t *lpdwStatus);
 
-/* Stores the stream bytes consumed so far and the current field's size with
-   its introducer (cbSF + 1). Returns 1, or 0 and DSP_ERR_BAD_ARG (when
-   lpdwStatus is not null) for a null argument. */
+/* Stores the stream bytes consumed so far (framing bytes included) and the
+   current field's size with its introducer (cbSF + 1). Returns 1, or 0 and
+   DSP_ERR_BAD_ARG (when lpdwStatus is not null) for a null argument. */
 VOKDSP_API int32_t fFnGetIBMSFCurrentRecordInfo(SFREC *lpRec, uint32_t *lpdwPos,
                                                 uint32_t *lpdwLen, uint32_t *lpdwStatus);
 
-/* Closes the file or makes the release request, and frees the reader.
-   Returns 1; a null handle does nothing. */
+/* Closes the file or makes the one release request, and frees the reader.
+   Due after every successful create. Returns 1; a null handle does nothing. */
 VOKDSP_API int32_t fFnDestroyIBMSF(SFREC *lpRec);
 
 #ifdef __cplusplus

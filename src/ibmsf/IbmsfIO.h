@@ -1,0 +1,104 @@
+// The structured-field reader's control block and its buffered byte source.
+//
+// One zero-filled allocation holds the control block IBMSFIO, whose last
+// member is the record area SFREC, and the capacity's worth of data bytes
+// behind it. The caller's handle is the record area's address; the control
+// block is the object that encloses it.
+#ifndef VOKDSP_IBMSF_IBMSFIO_H
+#define VOKDSP_IBMSF_IBMSFIO_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "ReadSource.h"
+#include "vokDSPsr.h"
+
+namespace vokdsp::ibmsf {
+
+// Extension bytes behind the largest extension-length byte (255 - 1).
+constexpr size_t cbExtensionMax = 254;
+
+struct IBMSFIO {
+    FILE *pFile;           // the file opened from the path; null with a callback
+    uint16_t wStreamKind;  // SFSTREAM_* bits
+    uint16_t cbBuffer;     // bytes the last read placed in abBuffer
+    uint16_t cB;           // bytes of abBuffer not yet taken
+    uint16_t ibBuffer;     // next byte to take; cB + ibBuffer == cbBuffer
+    SFHDR hdrCurrent;      // header of the field being read
+    uint32_t cbConsumed;   // stream bytes taken since the first
+    uint8_t abBuffer[cbReadBlock];
+    uint16_t cbDataMax;  // capacity of rec.abData
+    uint8_t abExtension[cbExtensionMax];
+    uint16_t cbExtension;  // bytes in abExtension
+    void *lpContext;
+    lpfnReadBlock lpfnRead;  // null with a file source
+    SFREC rec;  // the caller's record area; abData runs to the allocation's end
+};
+
+// Bytes of one allocation: control block with record header, then the data.
+inline size_t cbFnReaderAllocation(uint16_t cbDataMax) {
+    return sizeof(IBMSFIO) + size_t{cbDataMax};
+}
+
+inline IBMSFIO *lpFnReaderOf(SFREC *lpRec) {
+    return reinterpret_cast<IBMSFIO *>(reinterpret_cast<uint8_t *>(lpRec) -
+                                       offsetof(IBMSFIO, rec));
+}
+
+// Reads the next block from the file or the callback, position back to 0.
+// Returns the count, which is also the count of bytes not yet taken.
+inline uint16_t FillBuffer(IBMSFIO *lpio, uint32_t *lpdwStatus) {
+    lpio->ibBuffer = 0;
+    const uint16_t cb =
+        lpio->lpfnRead != nullptr
+            ? cbFnRequestBlock(lpio->lpfnRead, lpio->abBuffer, lpio->lpContext,
+                               lpdwStatus)
+            : static_cast<uint16_t>(fread(lpio->abBuffer, 1, cbReadBlock, lpio->pFile));
+    lpio->cbBuffer = cb;
+    lpio->cB = cb;
+    return cb;
+}
+
+// Takes the next byte into *lpb, refilling when the buffer is used up.
+// False at end of input: the running get-next then fails.
+inline bool GetByte(IBMSFIO *lpio, uint32_t *lpdwStatus, uint8_t *lpb) {
+    if (lpio->cB == 0 && FillBuffer(lpio, lpdwStatus) == 0) return false;
+    lpio->cB--;
+    lpio->cbConsumed++;
+    *lpb = lpio->abBuffer[lpio->ibBuffer++];
+    return true;
+}
+
+// Takes cb header or framing bytes one at a time; false at end of input,
+// having counted only the bytes it took.
+inline bool fFnGetBytewise(IBMSFIO *lpio, uint32_t *lpdwStatus, uint8_t *lpb, size_t cb) {
+    for (size_t ib = 0; ib < cb; ++ib)
+        if (!GetByte(lpio, lpdwStatus, lpb + ib)) return false;
+    return true;
+}
+
+// Takes the next cb bytes in block copies into lpbDest, or drops them when
+// lpbDest is null. The whole count is added to cbConsumed first. False when
+// the input runs out first; the bytes copied so far stay in lpbDest.
+inline bool vFnGetNbytes(uint8_t *lpbDest, IBMSFIO *lpio, uint16_t cb,
+                         uint32_t *lpdwStatus) {
+    lpio->cbConsumed += cb;
+    while (cb > lpio->cB) {
+        if (lpbDest != nullptr) {
+            memcpy(lpbDest, lpio->abBuffer + lpio->ibBuffer, lpio->cB);
+            lpbDest += lpio->cB;
+        }
+        cb -= lpio->cB;
+        if (FillBuffer(lpio, lpdwStatus) == 0) return false;
+    }
+    if (lpbDest != nullptr) memcpy(lpbDest, lpio->abBuffer + lpio->ibBuffer, cb);
+    lpio->cB -= cb;
+    lpio->ibBuffer += cb;
+    return true;
+}
+
+}  // namespace vokdsp::ibmsf
+
+#endif

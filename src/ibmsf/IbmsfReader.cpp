@@ -1,0 +1,196 @@
+// The structured-field reader's exported calls: create with stream detection,
+// get-next, record info and destroy.
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "DetectStream.h"
+#include "IbmsfIO.h"
+#include "Status.h"
+#include "vokDSPsr.h"
+
+namespace vokdsp::ibmsf {
+namespace {
+
+// Fixed parts of a field and its framing.
+constexpr uint16_t cbHeaderAfterIntroducer = 8;  // length, identifier, flags, sequence
+constexpr uint16_t cbRdwOverhead = 13;           // RDW, introducer, header
+constexpr uint16_t cbPrefixOverhead = 11;        // prefix, introducer, header
+constexpr uint8_t bFlagExtension = 0x80;
+
+// Reads the first block and classifies it. Accepted: the block stays as the
+// reader's first input. Refused: a file is closed; a callback source is left
+// to its owner. Returns the stream-kind word, 0 when refused.
+uint16_t DetectStream(IBMSFIO *lpio, uint32_t *lpdwStatus) {
+    const uint16_t cb = FillBuffer(lpio, lpdwStatus);
+    const StreamClass sc = ClassifyFirstBlock(lpio->abBuffer, cb);
+    lpio->rec.hdr.dwID = sc.dwID;
+    if (sc.fUnknownID()) vFnStoreStatus(lpdwStatus, DSP_ERR_UNKNOWN_SF_ID);
+    lpio->wStreamKind = sc.wStreamKind;
+    if (lpio->wStreamKind == 0 && lpio->pFile != nullptr) {
+        fclose(lpio->pFile);
+        lpio->pFile = nullptr;
+    }
+    return lpio->wStreamKind;
+}
+
+enum class FieldOutcome {
+    kDelivered,     // the record area holds the field
+    kNoIntroducer,  // the byte where an introducer was due is not 0x5A
+    kFailed,        // end of input, or a field refused with a status
+};
+
+FieldOutcome BadRecord(uint32_t *lpdwStatus) {
+    vFnStoreFirstStatus(lpdwStatus, DSP_ERR_BAD_RECORD);
+    return FieldOutcome::kFailed;
+}
+
+// Reads one field: framing bytes, introducer, header, extension, data.
+FieldOutcome ReadField(IBMSFIO *lpio, uint32_t *lpdwStatus) {
+    const bool fRdw = (lpio->wStreamKind & SFSTREAM_RDW) != 0;
+    const bool fPrefix = !fRdw && (lpio->wStreamKind & SFSTREAM_PREFIX) != 0;
+    uint8_t ab[cbHeaderAfterIntroducer];
+
+    // Framing: the record length R, counting the RDW or the prefix.
+    uint16_t cbRecord = 0;
+    if (fRdw) {
+        if (!fFnGetBytewise(lpio, lpdwStatus, ab, 4)) return FieldOutcome::kFailed;
+        cbRecord = wFnBigEndian(ab[0], ab[1]);
+    } else if (fPrefix) {
+        if (!fFnGetBytewise(lpio, lpdwStatus, ab, 2)) return FieldOutcome::kFailed;
+        cbRecord = static_cast<uint16_t>(wFnBigEndian(ab[0], ab[1]) + 2);
+    }
+
+    uint8_t bIntroducer;
+    if (!GetByte(lpio, lpdwStatus, &bIntroducer)) return FieldOutcome::kFailed;
+    if (bIntroducer != bSFIntroducer) return FieldOutcome::kNoIntroducer;
+
+    if (!fFnGetBytewise(lpio, lpdwStatus, ab, cbHeaderAfterIntroducer))
+        return FieldOutcome::kFailed;
+    SFHDR &hdr = lpio->hdrCurrent;
+    hdr.bCC = bIntroducer;
+    hdr.cbSF = wFnBigEndian(ab[0], ab[1]);
+    hdr.dwID = dwFnBigEndian24(ab[2], ab[3], ab[4]);
+    hdr.bFlags = ab[5];
+    hdr.wSeq = wFnBigEndian(ab[6], ab[7]);
+    lpio->rec.hdr = hdr;
+
+    // Extension length E, counting its own byte; X in the length checks.
+    const bool fExtension = (hdr.bFlags & bFlagExtension) != 0;
+    uint8_t cbExtensionField = 0;
+    if (fExtension) {
+        if (!GetByte(lpio, lpdwStatus, &cbExtensionField)) return FieldOutcome::kFailed;
+        if (cbExtensionField == 0) return BadRecord(lpdwStatus);
+    }
+
+    // The field must hold its header and extension, and so must its record.
+    const uint32_t cbFixed = cbHeaderAfterIntroducer + cbExtensionField;
+    if (hdr.cbSF < cbFixed || (fRdw && cbRecord < cbRdwOverhead + cbExtensionField) ||
+        (fPrefix && cbRecord < cbPrefixOverhead + cbExtensionField))
+        return BadRecord(lpdwStatus);
+
+    if (fExtension) {
+        lpio->cbExtension = cbExtensionField - 1;
+        if (!vFnGetNbytes(lpio->abExtension, lpio, lpio->cbExtension, lpdwStatus))
+            return FieldOutcome::kFailed;
+    }
+
+    // Data: to the end of the field, or of the record in a framed stream.
+    const uint16_t cbData =
+        fRdw      ? static_cast<uint16_t>(cbRecord - cbRdwOverhead - cbExtensionField)
+        : fPrefix ? static_cast<uint16_t>(cbRecord - cbPrefixOverhead - cbExtensionField)
+                  : static_cast<uint16_t>(hdr.cbSF - cbFixed);
+    if (cbData > lpio->cbDataMax) {
+        // Stay in step with the stream: the field's data is taken and dropped.
+        vFnStoreStatus(lpdwStatus, DSP_ERR_RECORD_TOO_LONG);
+        vFnGetNbytes(nullptr, lpio, cbData, lpdwStatus);
+        return FieldOutcome::kFailed;
+    }
+    if (!vFnGetNbytes(lpio->rec.abData, lpio, cbData, lpdwStatus))
+        return FieldOutcome::kFailed;
+    return FieldOutcome::kDelivered;
+}
+
+}  // namespace
+}  // namespace vokdsp::ibmsf
+
+using namespace vokdsp;
+using namespace vokdsp::ibmsf;
+
+extern "C" {
+
+VOKDSP_API SFREC *lpibmsfFnCreate(const char *lpszPath, uint16_t cbSize,
+                                  lpfnReadBlock lpfnRead, void *lpContext,
+                                  uint32_t *lpdwStatus) {
+    uint32_t dwScratch = DSP_OK;
+    if (lpdwStatus == nullptr) lpdwStatus = &dwScratch;
+    if (cbSize == 0) return nullptr;
+
+    auto *lpio = static_cast<IBMSFIO *>(calloc(1, cbFnReaderAllocation(cbSize)));
+    if (lpio == nullptr) return nullptr;
+    lpio->cbDataMax = cbSize;
+    lpio->lpfnRead = lpfnRead;
+    lpio->lpContext = lpContext;
+    if (lpfnRead == nullptr && lpszPath != nullptr) lpio->pFile = fopen(lpszPath, "rb");
+
+    const bool fSource = lpfnRead != nullptr || lpio->pFile != nullptr;
+    if (!fSource || DetectStream(lpio, lpdwStatus) == 0) {
+        free(lpio);
+        return nullptr;
+    }
+    return &lpio->rec;
+}
+
+VOKDSP_API int32_t fFnGetNextIBMSF(SFREC *lpRec, uint32_t *lpdwStatus) {
+    uint32_t dwScratch = DSP_OK;
+    if (lpdwStatus == nullptr) lpdwStatus = &dwScratch;
+    if (lpRec == nullptr) {
+        vFnStoreStatus(lpdwStatus, DSP_ERR_BAD_ARG);
+        return 0;
+    }
+    IBMSFIO *lpio = lpFnReaderOf(lpRec);
+    SFHDR &hdr = lpRec->hdr;
+    const SFHDR hdrSaved = hdr;
+    hdr.bCC = 0;
+    hdr.cbSF = 0;
+    hdr.dwID = 0;
+
+    switch (ReadField(lpio, lpdwStatus)) {
+        case FieldOutcome::kDelivered:
+            return hdr.cbSF;
+        case FieldOutcome::kNoIntroducer:
+            vFnStoreFirstStatus(lpdwStatus, DSP_ERR_NOT_SF);
+            return 0;
+        case FieldOutcome::kFailed:
+            break;
+    }
+    hdr.bCC = hdrSaved.bCC;
+    hdr.cbSF = hdrSaved.cbSF;
+    hdr.dwID = hdrSaved.dwID;
+    return 0;
+}
+
+VOKDSP_API int32_t fFnGetIBMSFCurrentRecordInfo(SFREC *lpRec, uint32_t *lpdwPos,
+                                                uint32_t *lpdwLen, uint32_t *lpdwStatus) {
+    if (lpRec == nullptr || lpdwPos == nullptr || lpdwLen == nullptr) {
+        if (lpdwStatus != nullptr) vFnStoreStatus(lpdwStatus, DSP_ERR_BAD_ARG);
+        return 0;
+    }
+    *lpdwPos = lpFnReaderOf(lpRec)->cbConsumed;
+    *lpdwLen = uint32_t{lpRec->hdr.cbSF} + 1;
+    return 1;
+}
+
+VOKDSP_API int32_t fFnDestroyIBMSF(SFREC *lpRec) {
+    if (lpRec == nullptr) return 1;
+    IBMSFIO *lpio = lpFnReaderOf(lpRec);
+    if (lpio->pFile != nullptr) {
+        fclose(lpio->pFile);
+        lpio->pFile = nullptr;
+    } else {
+        vFnReleaseSource(lpio->lpfnRead, lpio->abBuffer, lpio->lpContext);
+    }
+    free(lpio);
+    return 1;
+}
+
+}  // extern "C"
