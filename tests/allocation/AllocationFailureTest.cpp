@@ -1,50 +1,11 @@
 // Allocation failure: this process replaces malloc so that a chosen
 // allocation made by the library fails, and checks every failure path
 // releases what it took (leaks show under the sanitizer and valgrind runs).
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <stddef.h>
+#include <string.h>
 
+#include "AllocationHooks.h"
 #include "LineReading.h"
-
-namespace {
-
-using MallocFn = void *(*)(size_t);
-
-// dlsym may allocate while the real malloc is being looked up; those few
-// early requests are served from a static arena and never freed.
-alignas(16) unsigned char abBootArena[4096];
-size_t cbBootUsed = 0;
-MallocFn lpfnRealMalloc = nullptr;
-bool fLookingUp = false;
-int nFailAfter = -1;   // allocations still allowed before one fails; -1: never
-int nAllocations = 0;  // successful and failed requests since the last reset
-
-void *lpFnBootAllocate(size_t cb) {
-    cb = (cb + 15) & ~size_t{15};
-    if (cbBootUsed + cb > sizeof abBootArena) return nullptr;
-    void *lp = abBootArena + cbBootUsed;
-    cbBootUsed += cb;
-    return lp;
-}
-
-}  // namespace
-
-extern "C" void *malloc(size_t cb) {
-    if (lpfnRealMalloc == nullptr) {
-        if (fLookingUp) return lpFnBootAllocate(cb);
-        fLookingUp = true;
-        lpfnRealMalloc = reinterpret_cast<MallocFn>(dlsym(RTLD_NEXT, "malloc"));
-        fLookingUp = false;
-    }
-    ++nAllocations;
-    if (nFailAfter == 0) {
-        nFailAfter = -1;
-        return nullptr;
-    }
-    if (nFailAfter > 0) --nFailAfter;
-    return lpfnRealMalloc(cb);
-}
 
 using namespace vokdsp_test;
 
@@ -63,10 +24,10 @@ CreateOutcome CreateFailingAllocation(MemorySource &source, int nAllowed,
     JobRecord job;
     memset(job.ab, 0xAB, sizeof job.ab);
     CreateOutcome out{0, dwStatusBefore, nullptr, nullptr};
-    nFailAfter = nAllowed;
+    FailAllocationAfter(nAllowed);
     out.fResult = fFnVOK32XX_CreateIndirect(job.ab, desc.ab, &out.lpRec, source.Context(),
                                             &MemorySource::Read, &out.dwStatus);
-    nFailAfter = -1;
+    FailAllocationAfter(-1);
     out.lpWork = job.WorkBuffer();
     if (out.fResult == 1) fFnVOK32XX_Destroy(out.lpRec, job.ab);
     return out;
@@ -108,15 +69,15 @@ TEST(LineAllocation, OneReaderAllocationPlusWorkingBufferAndNonePerRecord) {
     JobRecord job;
     LINEREC *lpRec = nullptr;
     uint32_t dwStatus = 0;
-    nAllocations = 0;
+    ResetAllocationCount();
     ASSERT_EQ(fFnVOK32XX_CreateIndirect(job.ab, desc.ab, &lpRec, source.Context(),
                                         &MemorySource::Read, &dwStatus),
               1);
-    EXPECT_EQ(nAllocations, 2);
+    EXPECT_EQ(AllocationCount(), 2);
     int nRecords = 0;
     while (cFnVOK32XX_GetNext(lpRec, &dwStatus) != 0) ++nRecords;
     EXPECT_EQ(nRecords, 5000);
-    EXPECT_EQ(nAllocations, 2);
+    EXPECT_EQ(AllocationCount(), 2);
     fFnVOK32XX_Destroy(lpRec, job.ab);
 }
 
