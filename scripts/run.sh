@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds the library in build/ and shows what it exports.
+# Builds the library and dspdump in build/, then dumps the bundled
+# structured-field sample (or the file and options given).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-cmake -S . -B build
-cmake --build build -j"$(nproc)"
-echo "Built build/src/libvokDSPsr.so, exporting:"
-nm -D --defined-only build/src/libvokDSPsr.so | awk '{print "  " $3}'
+cmake -S . -B build >/dev/null
+cmake --build build --target dspdump -j"$(nproc)" >/dev/null
+exec build/tools/dspdump/dspdump "$@"

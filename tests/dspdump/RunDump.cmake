@@ -5,6 +5,8 @@ execute_process(COMMAND ${DSPDUMP} ${ARGS}
                 WORKING_DIRECTORY ${SOURCE_DIR}
                 OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
 set(actual "${out}--- stderr ---\n${err}--- exit ${rc} ---\n")
+# Files the tests write live in the build tree, which differs per checkout.
+string(REPLACE "${BINARY_DIR}" "<build>" actual "${actual}")
 if(UPDATE)
   file(WRITE ${GOLDEN} "${actual}")
   return()

@@ -1,0 +1,198 @@
+#include "Options.h"
+
+#include <errno.h>
+#include <getopt.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace dspdump {
+namespace {
+
+constexpr uint16_t wOptCC = 0x0010;
+constexpr uint16_t wOptMachineCC = 0x0020;
+constexpr uint16_t wOptFormFeed = 0x0080;
+constexpr uint16_t wOptTRC = 0x0100;
+constexpr uint16_t wOptEbcdic = 0x1000;
+
+const char szHelp[] =
+    "usage: dspdump [options] [FILE]\n"
+    "Lists the records of a print stream, one line each. FILE - reads standard\n"
+    "input; without FILE, dspdump dumps the bundled structured-field sample.\n"
+    "\n"
+    "Input:\n"
+    "  --sf               read structured fields (the default when FILE is one)\n"
+    "  --line=KIND        read line data: text, fixed, var or vb\n"
+    "  --cc               records or lines start with a carriage-control byte (0x0010)\n"
+    "  --cc-machine       machine carriage control; default control 0x0B (0x0020)\n"
+    "  --ff               text: form feeds start pages (0x0080)\n"
+    "  --trc              a table-reference byte follows carriage control (0x0100)\n"
+    "  --ebcdic           line data is EBCDIC (0x1000)\n"
+    "  --options=0xNNNN   option bits of the format word, added to those above\n"
+    "  --lrecl=N          maximum record length (default 133 fixed, 32756 others)\n"
+    "  --codepage=NAME    iconv name of the EBCDIC code page (default IBM037)\n"
+    "Output:\n"
+    "  --json             one JSON object per record (JSON Lines), data in hex\n"
+    "  --stats            a summary instead of the listing\n"
+    "  --keep-going       report refused records and read on\n"
+    "  --progress         show progress on stderr (default: for large files on a tty)\n"
+    "  --no-progress      never show progress\n"
+    "  --help             show this help\n"
+    "  --version          show the version\n"
+    "\n"
+    "Exit status: 0 success, 1 unreadable, malformed or refused input, 2 usage error.\n";
+
+enum {
+    optSf = 256,
+    optLine,
+    optCC,
+    optMachineCC,
+    optFormFeed,
+    optTRC,
+    optEbcdic,
+    optOptions,
+    optLrecl,
+    optCodepage,
+    optJson,
+    optStats,
+    optKeepGoing,
+    optProgress,
+    optNoProgress,
+    optHelp,
+    optVersion
+};
+
+const struct option aLongOptions[] = {
+    {"sf", no_argument, nullptr, optSf},
+    {"line", required_argument, nullptr, optLine},
+    {"cc", no_argument, nullptr, optCC},
+    {"cc-machine", no_argument, nullptr, optMachineCC},
+    {"ff", no_argument, nullptr, optFormFeed},
+    {"trc", no_argument, nullptr, optTRC},
+    {"ebcdic", no_argument, nullptr, optEbcdic},
+    {"options", required_argument, nullptr, optOptions},
+    {"lrecl", required_argument, nullptr, optLrecl},
+    {"codepage", required_argument, nullptr, optCodepage},
+    {"json", no_argument, nullptr, optJson},
+    {"stats", no_argument, nullptr, optStats},
+    {"keep-going", no_argument, nullptr, optKeepGoing},
+    {"progress", no_argument, nullptr, optProgress},
+    {"no-progress", no_argument, nullptr, optNoProgress},
+    {"help", no_argument, nullptr, optHelp},
+    {"version", no_argument, nullptr, optVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+int nFnUsageError(const char *szWhat, const char *szArg) {
+    fprintf(stderr, "dspdump: %s%s%s\nTry 'dspdump --help'.\n", szWhat, szArg ? ": " : "",
+            szArg ? szArg : "");
+    return 2;
+}
+
+bool fFnParseNumber(const char *sz, unsigned long ulMax, unsigned long *lpul) {
+    char *lpszEnd = nullptr;
+    errno = 0;
+    const unsigned long ul = strtoul(sz, &lpszEnd, 0);
+    if (errno != 0 || lpszEnd == sz || *lpszEnd != '\0' || ul > ulMax || sz[0] == '-')
+        return false;
+    *lpul = ul;
+    return true;
+}
+
+bool fFnFormatCode(const char *szKind, uint16_t *lpwCode) {
+    static const struct {
+        const char *sz;
+        uint16_t w;
+    } aKinds[] = {{"text", 0}, {"fixed", 1}, {"var", 2}, {"vb", 6}};
+    for (const auto &kind : aKinds) {
+        if (strcmp(szKind, kind.sz) == 0) {
+            *lpwCode = kind.w;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+int nFnParseOptions(int argc, char **argv, Options *lpOptions) {
+    uint16_t wCode = 0, wBits = 0;
+    unsigned long ul = 0;
+    bool fSf = false;
+    opterr = 0;
+    int nOpt;
+    while ((nOpt = getopt_long(argc, argv, "", aLongOptions, nullptr)) != -1) {
+        switch (nOpt) {
+            case optSf:
+                fSf = true;
+                break;
+            case optLine:
+                if (!fFnFormatCode(optarg, &wCode))
+                    return nFnUsageError("--line takes text, fixed, var or vb", optarg);
+                lpOptions->mode = Mode::LineData;
+                break;
+            case optCC:
+                wBits |= wOptCC;
+                break;
+            case optMachineCC:
+                wBits |= wOptMachineCC;
+                break;
+            case optFormFeed:
+                wBits |= wOptFormFeed;
+                break;
+            case optTRC:
+                wBits |= wOptTRC;
+                break;
+            case optEbcdic:
+                wBits |= wOptEbcdic;
+                break;
+            case optOptions:
+                if (!fFnParseNumber(optarg, 0xFFFF, &ul))
+                    return nFnUsageError("--options takes a 16-bit number", optarg);
+                wBits |= static_cast<uint16_t>(ul & 0xFFF0);
+                break;
+            case optLrecl:
+                if (!fFnParseNumber(optarg, 0xFFFF, &ul) || ul == 0)
+                    return nFnUsageError("--lrecl takes a length from 1 to 65535",
+                                         optarg);
+                lpOptions->cbMaxRecord = static_cast<uint16_t>(ul);
+                break;
+            case optCodepage:
+                lpOptions->sCodepage = optarg;
+                break;
+            case optJson:
+                lpOptions->output = Output::Json;
+                break;
+            case optStats:
+                lpOptions->output = Output::Stats;
+                break;
+            case optKeepGoing:
+                lpOptions->fKeepGoing = true;
+                break;
+            case optProgress:
+                lpOptions->progress = Progress::On;
+                break;
+            case optNoProgress:
+                lpOptions->progress = Progress::Off;
+                break;
+            case optHelp:
+                fputs(szHelp, stdout);
+                return 0;
+            case optVersion:
+                printf("dspdump %s\n", VOKDSP_VERSION);
+                return 0;
+            default:
+                return nFnUsageError("unknown or incomplete option", argv[optind - 1]);
+        }
+    }
+    if (fSf && lpOptions->mode == Mode::LineData)
+        return nFnUsageError("--sf and --line exclude each other", nullptr);
+    if (fSf) lpOptions->mode = Mode::StructuredFields;
+    if (optind < argc - 1) return nFnUsageError("more than one file", argv[optind + 1]);
+    if (optind == argc - 1) lpOptions->sPath = argv[optind];
+    lpOptions->wFormat = wCode | wBits;
+    if (lpOptions->cbMaxRecord == 0) lpOptions->cbMaxRecord = wCode == 1 ? 133 : 32756;
+    return -1;
+}
+
+}  // namespace dspdump

@@ -1,0 +1,32 @@
+// Command line of dspdump.
+#ifndef VOKDSP_DSPDUMP_OPTIONS_H
+#define VOKDSP_DSPDUMP_OPTIONS_H
+
+#include <stdint.h>
+
+#include <string>
+
+namespace dspdump {
+
+enum class Mode { Auto, StructuredFields, LineData };
+enum class Output { Listing, Json, Stats };
+enum class Progress { Auto, On, Off };
+
+struct Options {
+    Mode mode = Mode::Auto;
+    uint16_t wFormat = 0;      // line data: format code and option bits
+    uint16_t cbMaxRecord = 0;  // line data: 0 picks the format's default
+    std::string sCodepage = "IBM037";
+    Output output = Output::Listing;
+    bool fKeepGoing = false;
+    Progress progress = Progress::Auto;
+    std::string sPath;  // empty: the bundled structured-field sample
+};
+
+// Parses argv into *lpOptions. Returns -1 to go on, else the exit status
+// (0 after --help or --version, 2 after a usage error already reported).
+int nFnParseOptions(int argc, char **argv, Options *lpOptions);
+
+}  // namespace dspdump
+
+#endif

@@ -1,0 +1,34 @@
+// dspdump: lists the structured fields or line-data records of a print
+// stream, one line each, as JSON Lines, or as a summary.
+#include <stdio.h>
+
+#include "Dump.h"
+#include "InputSource.h"
+#include "Options.h"
+#include "Report.h"
+
+using namespace dspdump;
+
+int main(int argc, char **argv) {
+    Options options;
+    const int nParsed = nFnParseOptions(argc, argv, &options);
+    if (nParsed >= 0) return nParsed;
+
+    TextDecoder text;
+    const bool fEbcdic = options.mode == Mode::LineData && (options.wFormat & 0x1000);
+    if (!text.fFnInit(fEbcdic, options.sCodepage)) {
+        fprintf(stderr, "dspdump: unknown code page: %s\n", options.sCodepage.c_str());
+        return 2;
+    }
+    InputSource source(options.sPath);
+    if (!source.Open()) {
+        fprintf(stderr, "dspdump: cannot read %s: %s\n", source.Name().c_str(),
+                source.OpenError().c_str());
+        return 1;
+    }
+    source.EnableProgress(options.progress);
+    std::unique_ptr<Report> report = FnMakeReport(options.output, text);
+    if (options.mode == Mode::LineData) return nFnDumpLineData(source, options, *report);
+    return nFnDumpStructuredFields(source, options, *report,
+                                   options.mode == Mode::StructuredFields);
+}
