@@ -397,10 +397,7 @@ uint32_t cbFnDecodeTextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) 
 uint32_t cfnTextRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     lpRec->bCC = 0;
     lpRec->bTRC = 0;
-    if (!fFnRefillIfDue(lpio, lpdwStatus)) {
-        lpio->cbRecord = 0;
-        return 0;
-    }
+    if (!fFnRefillIfDue(lpio, lpdwStatus)) return cbFnEndOfInput(lpio);
     const uint32_t cbStart = lpio->cbConsumed;
     const uint32_t cbResult = cbFnDecodeTextLine(lpRec, lpio, lpdwStatus);
     // A form feed left for the next line is not taken, so not counted here.
