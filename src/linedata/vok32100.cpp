@@ -70,15 +70,19 @@ uint32_t cbFnFailReader(LINEIO *lpio) {
     return cbNoRecord;
 }
 
-// Formats the refusal of an over-long record and stores its code in the
-// record area and, replacing any earlier code, in the caller's status word.
-void vFnRefuseTooLong(LINEREC *lpRec, const LINEIO *lpio, const char *lpszDecoder,
-                      uint16_t cbLength, char *lpszMessage, uint32_t *lpdwStatus) {
-    snprintf(lpszMessage, cbMessageRoom,
+// Refuses an over-long record: its code goes into the record area and,
+// replacing any earlier code, the caller's status word; then MVXError carries
+// the message out of get-next to the caller.
+[[noreturn]] void vFnRefuseTooLong(LINEREC *lpRec, const LINEIO *lpio,
+                                   const char *lpszDecoder, uint16_t cbLength,
+                                   int32_t nLine, uint32_t *lpdwStatus) {
+    char szMessage[cbMessageRoom];
+    snprintf(szMessage, sizeof szMessage,
              "%s. The record is too long - %u bytes. Max length is %u bytes", lpszDecoder,
              unsigned{cbLength}, unsigned{lpio->cbMaxRecord});
     lpRec->dwStatus = DSP_ERR_RECORD_TOO_LONG;
     vFnStoreStatus(lpdwStatus, DSP_ERR_RECORD_TOO_LONG);
+    throw MVXError(szMessage, nTooLongCode, nTooLongSubCode, lpszSourceName, nLine);
 }
 
 // Prefix bytes and data of a record with cbLeft bytes after its descriptor,
@@ -140,13 +144,9 @@ uint32_t cfnVarRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     uint16_t cbLength;
     if (!fFnTakeDescriptor(lpio, &cbLength, lpdwStatus)) return cbNoRecord;
     if (cbLength < cbDescriptor) return cbFnFailReader(lpio);
-    if (cbLength > lpio->cbMaxRecord) {
-        char szMessage[cbMessageRoom];
-        vFnRefuseTooLong(lpRec, lpio, "cfnVarRecord_Get", cbLength, szMessage,
+    if (cbLength > lpio->cbMaxRecord)
+        vFnRefuseTooLong(lpRec, lpio, "cfnVarRecord_Get", cbLength, nVarRecordLine,
                          lpdwStatus);
-        throw MVXError(szMessage, nTooLongCode, nTooLongSubCode, lpszSourceName,
-                       nVarRecordLine);
-    }
     return cbFnTakeRecordBody(lpRec, lpio, cbLength - cbDescriptor, cbStart, lpdwStatus);
 }
 
@@ -164,13 +164,9 @@ uint32_t cfnVarBlockRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatu
     if (cbLength < cbDescriptor || cbLength > lpio->cbBlockLeft) {
         return cbFnFailReader(lpio);
     }
-    if (cbLength > lpio->cbMaxRecord) {
-        char szMessage[cbMessageRoom];
-        vFnRefuseTooLong(lpRec, lpio, "cfnVarBlockRecord_Get", cbLength, szMessage,
+    if (cbLength > lpio->cbMaxRecord)
+        vFnRefuseTooLong(lpRec, lpio, "cfnVarBlockRecord_Get", cbLength, __LINE__,
                          lpdwStatus);
-        throw MVXError(szMessage, nTooLongCode, nTooLongSubCode, lpszSourceName,
-                       __LINE__);
-    }
     lpio->cbBlockLeft -= cbLength;
     return cbFnTakeRecordBody(lpRec, lpio, cbLength - cbDescriptor, cbStart, lpdwStatus);
 }
