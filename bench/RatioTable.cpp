@@ -43,7 +43,7 @@ void vFnTarget(const TableRow &row, double dReader, double dMemcpy, double dHand
         fMet = fMet && dHand > 0 && dReader / dHand >= row.dMinToHandLoop;
     }
     *lpsTarget = sTarget.empty() ? "-" : sTarget;
-    *lpsMet = sTarget.empty() ? "-" : fMet ? "yes" : "NO";
+    *lpsMet = sTarget.empty() || dReader <= 0 ? "-" : fMet ? "yes" : "NO";
 }
 
 }  // namespace
@@ -65,18 +65,20 @@ std::string sFnRatioTable(const std::vector<TableRow> &aRows,
                           const std::map<std::string, double> &mMedians) {
     std::string s =
         "| corpus | reader MiB/s | x memcpy | x memcpy twice | x hand loop | target "
-        "| met |\n|---|---:|---:|---:|---:|---|---|\n";
+        "| met | read ahead MiB/s | x memcpy |\n"
+        "|---|---:|---:|---:|---:|---|---|---:|---:|\n";
     for (const TableRow &row : aRows) {
         const double dReader = dFnRate(mMedians, "reader/" + row.sCorpus);
         const double dMemcpy = dFnRate(mMedians, "memcpy/" + row.sCorpus);
         const double dTwice = dFnRate(mMedians, "memcpy2/" + row.sCorpus);
         const double dHand = dFnRate(mMedians, row.sHandLoop + "/" + row.sCorpus);
+        const double dAhead = dFnRate(mMedians, "reader-ahead/" + row.sCorpus);
         std::string sTarget, sMet;
         vFnTarget(row, dReader, dMemcpy, dHand, &sTarget, &sMet);
         s += "| " + row.sCorpus + " | " + sFnMiBs(dReader) + " | " +
              sFnRatio(dReader, dMemcpy) + " | " + sFnRatio(dReader, dTwice) + " | " +
              sFnRatio(dReader, dHand) + " (" + row.sHandLoop + ") | " + sTarget + " | " +
-             sMet + " |\n";
+             sMet + " | " + sFnMiBs(dAhead) + " | " + sFnRatio(dAhead, dMemcpy) + " |\n";
     }
     s += "\n| corpus | MiB | records | memcpy MiB/s | memcpy twice MiB/s | hand loop "
          "| hand loop MiB/s |\n|---|---:|---:|---:|---:|---|---:|\n";

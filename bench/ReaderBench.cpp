@@ -2,7 +2,9 @@
 // second, against the physical floor (memcpy of the corpus in 4096-byte
 // blocks, once and twice over) and against the loop a caller would write by
 // hand (fread of framing, header and body; std::getline over the text). Every
-// loop touches each record it gets: its length and its first data byte.
+// loop touches each record it gets: its length and its first data byte. Each
+// reader runs twice: fed by a callback that only copies, and by one that also
+// reads the next block ahead, which shows how much is memory latency.
 //
 //   vokdsp_bench [benchmark flags] [--table_out=FILE]
 //
@@ -35,6 +37,7 @@ struct MemoryFeed {
     const uint8_t *lpb;
     size_t cb;
     size_t ib;
+    bool fReadAhead;
 };
 
 uint16_t cbFnFeed(uint8_t *lpbDest, uint16_t cbWanted, void *lpContext, uint32_t *) {
@@ -42,11 +45,19 @@ uint16_t cbFnFeed(uint8_t *lpbDest, uint16_t cbWanted, void *lpContext, uint32_t
     const size_t cb = std::min<size_t>(cbWanted, lpFeed->cb - lpFeed->ib);
     memcpy(lpbDest, lpFeed->lpb + lpFeed->ib, cb);
     lpFeed->ib += cb;
+    // A caller that knows its source is read in order can have the next block
+    // on its way into the cache while the reader works on this one; the
+    // hardware prefetcher stops at each page boundary.
+    if (lpFeed->fReadAhead) {
+        const size_t cbAhead = std::min(cbBlock, lpFeed->cb - lpFeed->ib);
+        for (size_t ib = 0; ib < cbAhead; ib += 64)
+            __builtin_prefetch(lpFeed->lpb + lpFeed->ib + ib);
+    }
     return static_cast<uint16_t>(cb);
 }
 
-size_t nFnReadFields(const Corpus &corpus, uint64_t *lpqwSink) {
-    MemoryFeed feed{corpus.ab.data(), corpus.ab.size(), 0};
+size_t nFnReadFields(const Corpus &corpus, bool fReadAhead, uint64_t *lpqwSink) {
+    MemoryFeed feed{corpus.ab.data(), corpus.ab.size(), 0, fReadAhead};
     uint32_t dwStatus = DSP_OK;
     SFREC *lpRec = lpibmsfFnCreate(nullptr, cbSfCapacity, &cbFnFeed, &feed, &dwStatus);
     if (lpRec == nullptr) return 0;
@@ -57,13 +68,14 @@ size_t nFnReadFields(const Corpus &corpus, uint64_t *lpqwSink) {
     return dwStatus == DSP_OK ? n : 0;
 }
 
-size_t nFnReadLines(const Corpus &corpus, LineLayout layout, uint64_t *lpqwSink) {
+size_t nFnReadLines(const Corpus &corpus, LineLayout layout, bool fReadAhead,
+                    uint64_t *lpqwSink) {
     const LineFormat format = FnLineFormat(layout);
     alignas(8) uint8_t abDesc[320] = {};
     alignas(8) uint8_t abJob[128] = {};
     memcpy(abDesc + 288, &format.wFormat, 2);
     memcpy(abDesc + 292, &format.cbMaxRecord, 2);
-    MemoryFeed feed{corpus.ab.data(), corpus.ab.size(), 0};
+    MemoryFeed feed{corpus.ab.data(), corpus.ab.size(), 0, fReadAhead};
     LINEREC *lpRec = nullptr;
     uint32_t dwStatus = DSP_OK;
     if (!fFnVOK32XX_CreateIndirect(abJob, abDesc, &lpRec, &feed, &cbFnFeed, &dwStatus))
@@ -244,8 +256,12 @@ int main(int argc, char **argv) {
         const bool fPlain = framing == SfFraming::kPlain;
         aRows.push_back({corpus.sName, corpus.ab.size(), corpus.nRecords, "fread",
                          fPlain ? 0.5 : 0, fPlain ? 3.0 : 0});
-        vFnRegister("reader/" + corpus.sName, corpus,
-                    [&corpus](uint64_t *lpq) { return nFnReadFields(corpus, lpq); });
+        for (bool fAhead : {false, true}) {
+            vFnRegister((fAhead ? "reader-ahead/" : "reader/") + corpus.sName, corpus,
+                        [&corpus, fAhead](uint64_t *lpq) {
+                            return nFnReadFields(corpus, fAhead, lpq);
+                        });
+        }
         vFnRegisterFloor(corpus, scratch);
         vFnRegister(
             "fread/" + corpus.sName, corpus, [&corpus, &scratch, framing](uint64_t *lpq) {
@@ -259,9 +275,12 @@ int main(int argc, char **argv) {
         const bool fText = layout == LineLayout::kTextCC || layout == LineLayout::kTextFF;
         aRows.push_back({corpus.sName, corpus.ab.size(), corpus.nRecords,
                          fText ? "getline" : "fread", fText ? 0 : 0.25, fText ? 2.0 : 0});
-        vFnRegister("reader/" + corpus.sName, corpus, [&corpus, layout](uint64_t *lpq) {
-            return nFnReadLines(corpus, layout, lpq);
-        });
+        for (bool fAhead : {false, true}) {
+            vFnRegister((fAhead ? "reader-ahead/" : "reader/") + corpus.sName, corpus,
+                        [&corpus, layout, fAhead](uint64_t *lpq) {
+                            return nFnReadLines(corpus, layout, fAhead, lpq);
+                        });
+        }
         vFnRegisterFloor(corpus, scratch);
         if (fText) {
             vFnRegister("getline/" + corpus.sName, corpus,
