@@ -71,9 +71,17 @@ inline bool GetByte(IBMSFIO *lpio, uint32_t *lpdwStatus, uint8_t *lpb) {
     return true;
 }
 
-// Takes cb header or framing bytes one at a time; false at end of input,
+// Takes cb header or framing bytes: straight from the buffer when it holds
+// them all, else one at a time across the refill. False at end of input,
 // having counted only the bytes it took.
 inline bool fFnGetBytewise(IBMSFIO *lpio, uint32_t *lpdwStatus, uint8_t *lpb, size_t cb) {
+    if (lpio->cB >= cb) {
+        memcpy(lpb, lpio->abBuffer + lpio->ibBuffer, cb);
+        lpio->cB -= static_cast<uint16_t>(cb);
+        lpio->ibBuffer += static_cast<uint16_t>(cb);
+        lpio->cbConsumed += static_cast<uint32_t>(cb);
+        return true;
+    }
     for (size_t ib = 0; ib < cb; ++ib)
         if (!GetByte(lpio, lpdwStatus, lpb + ib)) return false;
     return true;

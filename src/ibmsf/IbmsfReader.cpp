@@ -44,6 +44,17 @@ FieldOutcome BadRecord(uint32_t *lpdwStatus) {
     return FieldOutcome::kFailed;
 }
 
+// Length, identifier, flags and sequence number after the introducer. Stored
+// member by member: a whole-struct copy right after the narrow stores would
+// stall on store forwarding, once per field.
+void vFnStoreHeader(SFHDR *lpHdr, const uint8_t *lpb) {
+    lpHdr->bCC = bSFIntroducer;
+    lpHdr->cbSF = wFnBigEndian(lpb[0], lpb[1]);
+    lpHdr->dwID = dwFnBigEndian24(lpb[2], lpb[3], lpb[4]);
+    lpHdr->bFlags = lpb[5];
+    lpHdr->wSeq = wFnBigEndian(lpb[6], lpb[7]);
+}
+
 // Reads one field: framing bytes, introducer, header, extension, data.
 FieldOutcome ReadField(IBMSFIO *lpio, uint32_t *lpdwStatus) {
     const bool fRdw = (lpio->wStreamKind & SFSTREAM_RDW) != 0;
@@ -66,13 +77,9 @@ FieldOutcome ReadField(IBMSFIO *lpio, uint32_t *lpdwStatus) {
 
     if (!fFnGetBytewise(lpio, lpdwStatus, ab, cbHeaderAfterIntroducer))
         return FieldOutcome::kFailed;
-    SFHDR &hdr = lpio->hdrCurrent;
-    hdr.bCC = bIntroducer;
-    hdr.cbSF = wFnBigEndian(ab[0], ab[1]);
-    hdr.dwID = dwFnBigEndian24(ab[2], ab[3], ab[4]);
-    hdr.bFlags = ab[5];
-    hdr.wSeq = wFnBigEndian(ab[6], ab[7]);
-    lpio->rec.hdr = hdr;
+    vFnStoreHeader(&lpio->hdrCurrent, ab);
+    vFnStoreHeader(&lpio->rec.hdr, ab);
+    const SFHDR &hdr = lpio->hdrCurrent;
 
     // Extension length E, counting its own byte; X in the length checks.
     const bool fExtension = (hdr.bFlags & bFlagExtension) != 0;

@@ -93,6 +93,14 @@ inline uint8_t GetByte(LINEIO *lpio, uint32_t *lpdwStatus) {
     return lpio->abBuffer[lpio->ibBuffer++];
 }
 
+// True when one of the eight bytes of qw is below bLimit (at most 0x80).
+// Borrows can flag wrong positions above the first such byte, never the answer,
+// so a word without one is passed over whole and any other is looked at bytewise.
+inline bool fFnHasByteBelow(uint64_t qw, uint8_t bLimit) {
+    constexpr uint64_t qwOnes = 0x0101010101010101ull;
+    return ((qw - qwOnes * bLimit) & ~qw & (qwOnes * 0x80)) != 0;
+}
+
 // Takes up to cbWanted bytes into lpbDest in block copies, refilling as the
 // buffer empties. Returns the bytes copied: fewer only at end of input.
 inline uint16_t cbFnCopyInput(LINEIO *lpio, uint8_t *lpbDest, uint16_t cbWanted,

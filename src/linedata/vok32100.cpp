@@ -54,6 +54,13 @@ uint32_t cbFnEndOfInput(LINEIO *lpio) {
 // Takes a descriptor word byte by byte and gives its length. False when the
 // input ended inside it: each missing byte has cost one more read request.
 bool fFnTakeDescriptor(LINEIO *lpio, uint16_t *lpcbLength, uint32_t *lpdwStatus) {
+    if (lpio->cbBuffer - lpio->ibBuffer >= cbDescriptor) {  // no refill can fall inside
+        const uint8_t *lpb = lpio->abBuffer + lpio->ibBuffer;
+        *lpcbLength = wFnBigEndian(lpb[0], lpb[1]);
+        lpio->ibBuffer += cbDescriptor;
+        lpio->cbConsumed += cbDescriptor;
+        return true;
+    }
     const uint32_t cbStart = lpio->cbConsumed;
     const uint8_t bHigh = GetByte(lpio, lpdwStatus);
     const uint8_t bLow = GetByte(lpio, lpdwStatus);
@@ -247,16 +254,26 @@ bool fFnTakeTableReference(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     return true;
 }
 
-// Bytes of lpb up to the first one that ends the text.
-uint16_t cbFnTextRun(const uint8_t *lpb, uint16_t cb) {
-    uint16_t ib = 0;
-    while (ib < cb && !fFnEndsText(lpb[ib])) ++ib;
-    return ib;
-}
-
-void vFnBlankNulsAndBackspaces(uint8_t *lpb, uint16_t cb) {
-    for (uint16_t ib = 0; ib < cb; ++ib)
-        if (lpb[ib] == 0 || lpb[ib] == bBackspace) lpb[ib] = bAsciiBlank;
+// Copies text from lpbSource to lpbDest up to the first byte that ends it, at
+// most cb bytes, NUL and backspace as blanks. Returns the bytes copied. Words
+// of eight printable bytes go over whole; a word that holds a control byte is
+// taken byte by byte.
+uint16_t cbFnCopyTextRun(uint8_t *lpbDest, const uint8_t *lpbSource, uint16_t cb) {
+    size_t ib = 0;
+    while (ib < cb) {
+        for (uint64_t qw; ib + sizeof qw <= cb; ib += sizeof qw) {
+            memcpy(&qw, lpbSource + ib, sizeof qw);
+            if (fFnHasByteBelow(qw, bFirstPrintable)) break;
+            memcpy(lpbDest + ib, &qw, sizeof qw);
+        }
+        const size_t ibWordEnd = std::min<size_t>(cb, ib + sizeof(uint64_t));
+        for (; ib < ibWordEnd; ++ib) {
+            const uint8_t b = lpbSource[ib];
+            if (fFnEndsText(b)) return static_cast<uint16_t>(ib);
+            lpbDest[ib] = b == 0 || b == bBackspace ? bAsciiBlank : b;
+        }
+    }
+    return static_cast<uint16_t>(ib);
 }
 
 // Copies text up to the byte that ends it, the end of input, or the cut at
@@ -269,10 +286,8 @@ uint32_t cbFnCopyLineText(LINEREC *lpRec, LINEIO *lpio, uint32_t cbCount,
         const uint16_t cbAvail = lpio->cbBuffer - lpio->ibBuffer;
         const uint16_t cbRun =
             static_cast<uint16_t>(std::min<uint32_t>(cbAvail, cbLimit - cbCount));
-        const uint8_t *lpbSource = lpio->abBuffer + lpio->ibBuffer;
-        const uint16_t cbText = cbFnTextRun(lpbSource, cbRun);
-        memcpy(lpRec->abData + cbCount, lpbSource, cbText);
-        vFnBlankNulsAndBackspaces(lpRec->abData + cbCount, cbText);
+        const uint16_t cbText = cbFnCopyTextRun(lpRec->abData + cbCount,
+                                                lpio->abBuffer + lpio->ibBuffer, cbRun);
         vFnTake(lpio, cbText);
         cbCount += cbText;
         if (!fFnRefillIfDue(lpio, lpdwStatus)) break;
@@ -288,6 +303,7 @@ void vFnDiscardLineEnd(LINEIO *lpio, uint32_t *lpdwStatus) {
     if (lpio->cbBuffer == 0 || !fFnRefillIfDue(lpio, lpdwStatus)) return;
     if (fFnOption(lpio, wOptFormFeed) && lpio->abBuffer[lpio->ibBuffer] == bFormFeed)
         return;
+    if (lpio->cbBuffer - lpio->ibBuffer >= 2) return vFnTake(lpio, 2);
     (void)GetByte(lpio, lpdwStatus);
     (void)GetByte(lpio, lpdwStatus);
 }

@@ -120,6 +120,40 @@ TEST(TextRecordBlocks, SameRecordsWhateverTheBlockSize) {
     }
 }
 
+// Text is taken eight bytes at a time where none is a control byte. One byte
+// of each kind, at every place in and around a word of a 40-byte line, is kept,
+// blanked or ends the line exactly as it would standing alone.
+enum class Kept { kAsIs, kBlank, kEndsLine };
+
+class TextByteInWord : public ::testing::TestWithParam<std::pair<uint8_t, Kept>> {};
+
+TEST_P(TextByteInWord, SameAtEveryPosition) {
+    const auto [b, kept] = GetParam();
+    for (size_t ib = 0; ib < 40; ++ib) {
+        Bytes abLine(40, 'a');
+        abLine[ib] = b;
+        MemorySource source(Concat({abLine, HexBytes("0D0A 62 0D0A")}));
+        const LineRecord r = LineReader(source, 0, 133).Next();
+        Bytes abExpected = abLine;
+        if (kept == Kept::kBlank) abExpected[ib] = ' ';
+        if (kept == Kept::kEndsLine) abExpected.resize(ib);
+        if (abExpected.empty()) abExpected = {' '};  // an empty line
+        EXPECT_EQ(r.abData, abExpected) << ib;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Bytes, TextByteInWord,
+                         ::testing::Values(std::pair{uint8_t{0x00}, Kept::kBlank},
+                                           std::pair{uint8_t{0x08}, Kept::kBlank},
+                                           std::pair{uint8_t{0x01}, Kept::kEndsLine},
+                                           std::pair{uint8_t{0x09}, Kept::kEndsLine},
+                                           std::pair{uint8_t{0x1F}, Kept::kEndsLine},
+                                           std::pair{uint8_t{0x20}, Kept::kAsIs},
+                                           std::pair{uint8_t{0x7F}, Kept::kAsIs},
+                                           std::pair{uint8_t{0x80}, Kept::kAsIs},
+                                           std::pair{uint8_t{0x9F}, Kept::kAsIs},
+                                           std::pair{uint8_t{0xFF}, Kept::kAsIs}));
+
 // A field of the largest length with cbMaxRecord 133 is delivered cut to the
 // record area, its line taken whole, and the next line read cleanly.
 TEST(TextRecordField, LongestFieldIsCutAndTheNextLineFollows) {

@@ -41,10 +41,12 @@ uint16_t MemorySource::Read(uint8_t *lpbDest, uint16_t cbWanted, void *lpContext
     const int nRequest = ++self->nFills_;
     if (nRequest == self->nFailRequest_) *lpdwStatus = self->dwFailStatus_;
     const size_t cbBlock = self->acbBlocks_[(nRequest - 1) % self->acbBlocks_.size()];
+    if (self->fRepeat_ && self->ibNext_ == self->abInput_.size()) self->ibNext_ = 0;
     const size_t cb =
         std::min({cbBlock, size_t{cbWanted}, self->abInput_.size() - self->ibNext_});
     if (cb != 0) memcpy(lpbDest, self->abInput_.data() + self->ibNext_, cb);
     self->ibNext_ += cb;
+    self->cbDelivered_ += cb;
     if (cb == 0) return 0;
     return static_cast<uint16_t>(cb + self->cbOverReport_);
 }

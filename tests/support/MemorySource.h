@@ -38,20 +38,25 @@ class MemorySource {
     }
     // Claim cbExtra more bytes than the block holds on every fill request.
     void OverReport(uint16_t cbExtra) { cbOverReport_ = cbExtra; }
+    // Start over from the first byte once the last has been served, so that
+    // a stream of whole records never ends.
+    void ServeRepeatedly() { fRepeat_ = true; }
 
     int FillRequests() const { return nFills_; }
     int ReleaseRequests() const { return nReleases_; }
-    size_t Delivered() const { return ibNext_; }
+    size_t Delivered() const { return cbDelivered_; }  // over every repetition
 
   private:
     Bytes abInput_;
     std::vector<uint16_t> acbBlocks_;
     size_t ibNext_ = 0;
+    size_t cbDelivered_ = 0;
     int nFills_ = 0;
     int nReleases_ = 0;
     int nFailRequest_ = 0;
     uint32_t dwFailStatus_ = 0;
     uint16_t cbOverReport_ = 0;
+    bool fRepeat_ = false;
 };
 
 }  // namespace vokdsp_test
