@@ -37,6 +37,7 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DVOKDSP_FUZZ=ON -DVOKDSP_TESTS=OF
 cmake --build build-fuzz -j"$(nproc)"
 
 failed=0
+passed=0
 for target in "${targets[@]}"; do
   work=$(mktemp -d)
   corpus=$work/corpus
@@ -50,8 +51,9 @@ for target in "${targets[@]}"; do
         -timeout=10 -dict="$root/fuzz/$target.dict" -artifact_prefix="$work/" \
         -print_final_stats=1 "$corpus" >"$work/log" 2>&1); then
     grep -E '^#[0-9]+.*DONE|^stat::number_of_executed_units|^stat::peak_rss' "$work/log" || true
+    passed=$((passed + 1))
   else
-    failed=1
+    failed=$((failed + 1))
     echo "$target FAILED; the end of its log:"
     tail -n 80 "$work/log"
     for f in "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-*; do
@@ -62,4 +64,5 @@ for target in "${targets[@]}"; do
   fi
   rm -rf "$work"
 done
-exit $failed
+echo "fuzz: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
