@@ -71,7 +71,8 @@ std::string DescribeCall(const Call &c) {
     return os.str();
 }
 
-// The stream as the reader must have seen it, for checking what it delivers.
+// The stream as the reader must see it: what the next call must do, given
+// the position where it begins, worked out from the stream bytes alone.
 struct StreamModel {
     const Bytes &ab;
     uint16_t wStreamKind;
@@ -80,76 +81,112 @@ struct StreamModel {
     bool Holds(uint32_t ib, uint32_t cb) const { return ib + cb <= ab.size(); }
 };
 
-// A delivered field: framing, introducer and header as they stand in the
-// stream at the position where the call began, data up to the end of the
-// field (or of its record) exactly, and the position just past it.
-void CheckDelivered(const StreamModel &m, const Call &c, uint32_t ibStart,
-                    const SFREC *lpRec, uint16_t cbCapacity) {
-    const SfField &f = c.field;
-    FUZZ_CHECK(c.dwWord == DSP_OK, "%s", DescribeCall(c).c_str());
-    FUZZ_CHECK(f.iResult == f.hdr.cbSF && f.hdr.cbSF >= 8 && f.hdr.bCC == 0x5A, "%s",
-               DescribeCall(c).c_str());
-    FUZZ_CHECK(f.dwLen == f.hdr.cbSF + 1u, "%s", DescribeCall(c).c_str());
+struct Expected {
+    bool fEnd = false;         // the input ends first: 0, no status
+    uint32_t dwWord = DSP_OK;  // else the status of a refusal, or DSP_OK
+    uint32_t ibIntro = 0;
+    uint32_t ibData = 0;
+    uint32_t cbData = 0;
+    uint32_t dwPos = 0;  // the position after the call
+};
 
+Expected ExpectEnd() {
+    Expected e;
+    e.fEnd = true;
+    return e;
+}
+
+Expected ExpectRefusal(uint32_t dwWord, uint32_t dwPos) {
+    Expected e;
+    e.dwWord = dwWord;
+    e.dwPos = dwPos;
+    return e;
+}
+
+// Framing, introducer, header, extension length and extension, then the
+// data: to the end of the field, or of the record in a framed stream.
+Expected Predict(const StreamModel &m, uint32_t ibStart, uint16_t cbCapacity) {
     const bool fRdw = (m.wStreamKind & SFSTREAM_RDW) != 0;
     const bool fPrefix = !fRdw && (m.wStreamKind & SFSTREAM_PREFIX) != 0;
     const uint32_t cbFraming = fRdw ? 4 : fPrefix ? 2 : 0;
-    const uint32_t ib = ibStart + cbFraming;  // the introducer
-    FUZZ_CHECK(m.Holds(ibStart, cbFraming + 9), "%s", DescribeCall(c).c_str());
-    FUZZ_CHECK(m.ab[ib] == 0x5A && m.Word(ib + 1) == f.hdr.cbSF, "%s",
+    const uint32_t ib = ibStart + cbFraming;
+    if (!m.Holds(ibStart, cbFraming + 1)) return ExpectEnd();
+    if (m.ab[ib] != 0x5A) return ExpectRefusal(DSP_ERR_NOT_SF, ib + 1);
+    if (!m.Holds(ib, 9)) return ExpectEnd();
+    const bool fExtension = (m.ab[ib + 6] & 0x80) != 0;
+    if (fExtension && !m.Holds(ib, 10)) return ExpectEnd();
+    const uint32_t cbExtension = fExtension ? m.ab[ib + 9] : 0;  // counts itself
+    if (fExtension && cbExtension == 0) return ExpectRefusal(DSP_ERR_BAD_RECORD, ib + 10);
+    // The record length counts the framing bytes; a prefix does not count itself.
+    const uint32_t cbRecord = fRdw      ? m.Word(ibStart)
+                              : fPrefix ? (m.Word(ibStart) + 2) & 0xFFFF
+                                        : m.Word(ib + 1) + 1 + cbFraming;
+    if (m.Word(ib + 1) < 8 + cbExtension || cbRecord < cbFraming + 9 + cbExtension)
+        return ExpectRefusal(DSP_ERR_BAD_RECORD, ib + 9 + (fExtension ? 1 : 0));
+    Expected e;
+    e.ibIntro = ib;
+    e.ibData = ib + 9 + cbExtension;
+    if (fExtension && !m.Holds(ib + 10, cbExtension - 1)) return ExpectEnd();
+    e.cbData = cbRecord - cbFraming - 9 - cbExtension;
+    e.dwPos = e.ibData + e.cbData;  // also when dropped data runs past the end
+    if (e.cbData > cbCapacity)
+        e.dwWord = DSP_ERR_RECORD_TOO_LONG;
+    else if (!m.Holds(e.ibData, e.cbData))
+        return ExpectEnd();
+    return e;
+}
+
+// A delivered field: its header as it stands in the stream, and its data.
+void CheckDelivered(const StreamModel &m, const Call &c, const Expected &e,
+                    const SFREC *lpRec) {
+    const SfField &f = c.field;
+    const uint32_t ib = e.ibIntro;
+    FUZZ_CHECK(f.iResult == f.hdr.cbSF && f.hdr.bCC == 0x5A, "%s",
+               DescribeCall(c).c_str());
+    FUZZ_CHECK(f.dwLen == f.hdr.cbSF + 1u && m.Word(ib + 1) == f.hdr.cbSF, "%s",
                DescribeCall(c).c_str());
     FUZZ_CHECK(f.hdr.dwID == (uint32_t{m.ab[ib + 3]} << 16 | m.Word(ib + 4)), "%s",
                DescribeCall(c).c_str());
     FUZZ_CHECK(f.hdr.bFlags == m.ab[ib + 6] && f.hdr.wSeq == m.Word(ib + 7), "%s",
                DescribeCall(c).c_str());
-    const uint32_t cbExtension = (f.hdr.bFlags & 0x80) ? m.ab[ib + 9] : 0;
-    // The record length counts the framing bytes; a prefix does not count itself.
-    const uint32_t cbRecord = fRdw      ? m.Word(ibStart)
-                              : fPrefix ? (m.Word(ibStart) + 2) & 0xFFFF
-                                        : 0;
-    const uint32_t cbHeld = fRdw || fPrefix ? cbRecord : f.hdr.cbSF + 1u;
-    FUZZ_CHECK(cbHeld >= cbFraming + 9 + cbExtension, "%s", DescribeCall(c).c_str());
-    const uint32_t cbData = cbHeld - cbFraming - 9 - cbExtension;
-    const uint32_t ibData = ib + 9 + cbExtension;
-    FUZZ_CHECK(cbData <= cbCapacity && m.Holds(ibData, cbData), "data %u: %s", cbData,
+    FUZZ_CHECK(memcmp(lpRec->abData, m.ab.data() + e.ibData, e.cbData) == 0, "%s",
                DescribeCall(c).c_str());
-    FUZZ_CHECK(memcmp(lpRec->abData, m.ab.data() + ibData, cbData) == 0, "%s",
-               DescribeCall(c).c_str());
-    FUZZ_CHECK(f.dwPos == ibData + cbData, "%s", DescribeCall(c).c_str());
 }
 
 // Returns false when the loop is to stop.
 bool fFnCheckCall(const StreamModel &m, const Call &c, const SfField &before,
                   const SFREC *lpRec, const MemorySource *lpSource, uint16_t cbCapacity) {
     const SfField &f = c.field;
+    const Expected e = Predict(m, before.dwPos, cbCapacity);
     FUZZ_CHECK(f.dwPos >= before.dwPos, "%s", DescribeCall(c).c_str());
+    FUZZ_CHECK(c.dwWord == e.dwWord && (f.iResult == 0) == (e.fEnd || e.dwWord != DSP_OK),
+               "expected %s%x: %s", e.fEnd ? "end " : "", e.dwWord,
+               DescribeCall(c).c_str());
+    if (!e.fEnd)
+        FUZZ_CHECK(f.dwPos == e.dwPos, "expected position %u: %s", e.dwPos,
+                   DescribeCall(c).c_str());
     if (f.iResult != 0) {
-        CheckDelivered(m, c, before.dwPos, lpRec, cbCapacity);
+        CheckDelivered(m, c, e, lpRec);
         return true;
     }
     if (c.dwWord == DSP_ERR_NOT_SF) {
         // No introducer: the header is cleared and the reader goes on after it.
         FUZZ_CHECK(f.hdr.bCC == 0 && f.hdr.cbSF == 0 && f.hdr.dwID == 0, "%s",
                    DescribeCall(c).c_str());
-        FUZZ_CHECK(f.dwPos > before.dwPos, "%s", DescribeCall(c).c_str());
         FUZZ_CHECK(f.abArea == before.abArea, "%s", DescribeCall(c).c_str());
         return true;
     }
     // End of input or a refused field: the previous header is put back.
     FUZZ_CHECK(f.hdr.bCC == before.hdr.bCC && f.hdr.cbSF == before.hdr.cbSF &&
-                   f.hdr.dwID == before.hdr.dwID,
+                   f.hdr.dwID == before.hdr.dwID && f.dwLen == before.dwLen,
                "%s", DescribeCall(c).c_str());
-    FUZZ_CHECK(f.dwLen == before.dwLen, "%s", DescribeCall(c).c_str());
-    if (c.dwWord == DSP_OK) {
+    if (e.fEnd) {
         if (lpSource != nullptr)
             FUZZ_CHECK(lpSource->Delivered() == m.ab.size(), "%s",
                        DescribeCall(c).c_str());
         return false;
     }
-    FUZZ_CHECK(c.dwWord == DSP_ERR_RECORD_TOO_LONG || c.dwWord == DSP_ERR_BAD_RECORD,
-               "%s", DescribeCall(c).c_str());
     FUZZ_CHECK(f.abArea == before.abArea, "%s", DescribeCall(c).c_str());
-    FUZZ_CHECK(f.dwPos > before.dwPos, "%s", DescribeCall(c).c_str());
     return true;
 }
 
