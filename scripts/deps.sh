@@ -7,6 +7,8 @@ command -v g++ >/dev/null 2>&1 || need+=(g++)
 command -v make >/dev/null 2>&1 || need+=(make)
 command -v pkg-config >/dev/null 2>&1 || need+=(pkg-config)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
+command -v valgrind >/dev/null 2>&1 || need+=(valgrind)
+command -v xxd >/dev/null 2>&1 || need+=(xxd)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo

@@ -20,6 +20,10 @@ struct MalformedCase {
     int nMissing;       // bytes of that descriptor the input lacks
 };
 
+std::ostream &operator<<(std::ostream &os, const MalformedCase &c) {
+    return os << c.szName;
+}
+
 class MalformedDescriptor : public ::testing::TestWithParam<MalformedCase> {};
 
 // The refusal ends a read-until-0 loop with the end flag and

@@ -25,6 +25,8 @@ struct TextCase {
     uint32_t dwWord = DSP_OK;  // the status word afterwards
 };
 
+std::ostream &operator<<(std::ostream &os, const TextCase &c) { return os << c.szName; }
+
 class TextRecord : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(TextRecord, LinesAndRecordInfo) {

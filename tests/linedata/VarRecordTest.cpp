@@ -29,6 +29,8 @@ struct VarCase {
     const char *szData;
 };
 
+std::ostream &operator<<(std::ostream &os, const VarCase &c) { return os << c.szName; }
+
 class VarRecord : public ::testing::TestWithParam<VarCase> {};
 
 // The record read as format 2 and inside a block as format 6, with a second
@@ -89,6 +91,8 @@ struct CutCase {
     const char *szData;
     uint32_t cbRecord;
 };
+
+std::ostream &operator<<(std::ostream &os, const CutCase &c) { return os << c.szName; }
 
 class VarRecordCut : public ::testing::TestWithParam<CutCase> {};
 

@@ -94,12 +94,13 @@ std::ostream &operator<<(std::ostream &os, const SfField &f) {
 }
 
 SfReader::SfReader(MemorySource &source, uint16_t cbCapacity, const char *lpszPath)
-    : cbCapacity_(cbCapacity) {
+    : cbCapacity_(cbCapacity), cbSnapshot_(cbCapacity) {
     lpRec_ = lpibmsfFnCreate(lpszPath, cbCapacity, &MemorySource::Read, source.Context(),
                              &dwStatus_);
 }
 
-SfReader::SfReader(const char *lpszPath, uint16_t cbCapacity) : cbCapacity_(cbCapacity) {
+SfReader::SfReader(const char *lpszPath, uint16_t cbCapacity)
+    : cbCapacity_(cbCapacity), cbSnapshot_(cbCapacity) {
     lpRec_ = lpibmsfFnCreate(lpszPath, cbCapacity, nullptr, nullptr, &dwStatus_);
 }
 
@@ -114,7 +115,7 @@ SfField SfReader::Snapshot(int32_t iResult) const {
     SfField f;
     f.iResult = iResult;
     f.hdr = lpRec_->hdr;
-    f.abArea.assign(lpRec_->abData, lpRec_->abData + cbCapacity_);
+    f.abArea.assign(lpRec_->abData, lpRec_->abData + cbSnapshot_);
     fFnGetIBMSFCurrentRecordInfo(lpRec_, &f.dwPos, &f.dwLen, nullptr);
     return f;
 }

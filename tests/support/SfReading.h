@@ -62,7 +62,7 @@ class TempFile {
 struct SfField {
     int32_t iResult = 0;
     SFHDR hdr{};
-    Bytes abArea;  // the whole data area, capacity bytes
+    Bytes abArea;  // the data area: capacity bytes, or as many as LimitSnapshot says
     uint32_t dwPos = 0;
     uint32_t dwLen = 0;
 
@@ -86,6 +86,10 @@ class SfReader {
     SFREC *Handle() const { return lpRec_; }
     uint32_t &Status() { return dwStatus_; }
 
+    // Snapshots hold only the first cb bytes of the data area: a long run
+    // over a large capacity would otherwise copy all of it on every call.
+    void LimitSnapshot(size_t cb) { cbSnapshot_ = cb < cbCapacity_ ? cb : cbCapacity_; }
+
     SfField Snapshot(int32_t iResult) const;
     SfField Next();
     // Fields until get-next returns 0 (that call not included), at most nMax.
@@ -95,6 +99,7 @@ class SfReader {
 
   private:
     uint16_t cbCapacity_;
+    size_t cbSnapshot_;
     uint32_t dwStatus_ = 0;
     SFREC *lpRec_ = nullptr;
 };
