@@ -70,6 +70,8 @@ struct ReaderCase {
     int nCreateAllocations;  // the reader; for line data also the working buffer
 };
 
+void PrintTo(const ReaderCase &c, std::ostream *os) { *os << c.lpszName; }
+
 class PerRecordAllocation : public ::testing::TestWithParam<ReaderCase> {};
 
 TEST_P(PerRecordAllocation, NoneAfterCreate) {
