@@ -10,6 +10,10 @@
 #include <stdint.h>
 #include <string.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "ReadSource.h"
 #include "vokDSPsr.h"
 
@@ -99,6 +103,62 @@ inline uint8_t GetByte(LINEIO *lpio, uint32_t *lpdwStatus) {
 inline bool fFnHasByteBelow(uint64_t qw, uint8_t bLimit) {
     constexpr uint64_t qwOnes = 0x0101010101010101ull;
     return ((qw - qwOnes * bLimit) & ~qw & (qwOnes * 0x80)) != 0;
+}
+
+// The word with each NUL byte made the blank: 0x80 marks every byte that is
+// 0 (no carry crosses bytes here), widened to 0xFF, then qwBlanks laid in.
+inline uint64_t qwFnNulsAsBlanks(uint64_t qw, uint64_t qwBlanks) {
+    constexpr uint64_t qwLow7 = 0x7F7F7F7F7F7F7F7Full;
+    const uint64_t qwNul = ~(((qw & qwLow7) + qwLow7) | qw | qwLow7);
+    return qw | (((qwNul - (qwNul >> 7)) | qwNul) & qwBlanks);
+}
+
+// Copies cb bytes (8 at least) by words, the last one overlapping its
+// predecessor, so no loop depends on the length's low bits.
+inline void vFnCopyWordsNulsAsBlanks(uint8_t *lpbDest, const uint8_t *lpbSource,
+                                     size_t cb, uint8_t bBlank) {
+    const uint64_t qwBlanks = 0x0101010101010101ull * bBlank;
+    uint64_t qw;
+    for (size_t ib = 0; ib < cb - sizeof qw; ib += sizeof qw) {
+        memcpy(&qw, lpbSource + ib, sizeof qw);
+        qw = qwFnNulsAsBlanks(qw, qwBlanks);
+        memcpy(lpbDest + ib, &qw, sizeof qw);
+    }
+    memcpy(&qw, lpbSource + cb - sizeof qw, sizeof qw);
+    qw = qwFnNulsAsBlanks(qw, qwBlanks);
+    memcpy(lpbDest + cb - sizeof qw, &qw, sizeof qw);
+}
+
+#if defined(__SSE2__)
+// The same by 16-byte vectors (cb 16 at least): compare with zero, lay the
+// blanks into the bytes that matched.
+inline void vFnCopyVectorsNulsAsBlanks(uint8_t *lpbDest, const uint8_t *lpbSource,
+                                       size_t cb, uint8_t bBlank) {
+    const __m128i vBlanks = _mm_set1_epi8(static_cast<char>(bBlank));
+    const __m128i vZero = _mm_setzero_si128();
+    const auto vFnVector = [&](size_t ib) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpbSource + ib));
+        v = _mm_or_si128(v, _mm_and_si128(_mm_cmpeq_epi8(v, vZero), vBlanks));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(lpbDest + ib), v);
+    };
+    for (size_t ib = 0; ib < cb - sizeof(__m128i); ib += sizeof(__m128i)) vFnVector(ib);
+    vFnVector(cb - sizeof(__m128i));
+}
+#endif
+
+// Copies cb bytes with every NUL made a blank, as a printed line shows it;
+// lpbDest may equal lpbSource. Overlapping pieces are copied twice, which
+// gives the same bytes either way.
+inline void vFnCopyNulsAsBlanks(uint8_t *lpbDest, const uint8_t *lpbSource, size_t cb,
+                                uint8_t bBlank) {
+#if defined(__SSE2__)
+    if (cb >= sizeof(__m128i))
+        return vFnCopyVectorsNulsAsBlanks(lpbDest, lpbSource, cb, bBlank);
+#endif
+    if (cb >= sizeof(uint64_t))
+        return vFnCopyWordsNulsAsBlanks(lpbDest, lpbSource, cb, bBlank);
+    for (size_t ib = 0; ib < cb; ++ib)
+        lpbDest[ib] = lpbSource[ib] == 0 ? bBlank : lpbSource[ib];
 }
 
 // Takes up to cbWanted bytes into lpbDest in block copies, refilling as the

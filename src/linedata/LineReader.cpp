@@ -83,17 +83,6 @@ uint8_t bFnDefaultCC(const LINEIO *lpio) {
     return fFnOption(lpio, wOptMachineCC) ? bMachineSkip : bFnBlank(lpio);
 }
 
-// NUL bytes print as blanks, except inside an embedded structured field.
-void vFnBlankFill(LINEREC *lpRec, const LINEIO *lpio) {
-    if (lpRec->bCC == bStructuredField) return;
-    const uint8_t bBlank = bFnBlank(lpio);
-    uint8_t *lpb = lpRec->abData;
-    uint8_t *const lpbEnd = lpb + lpRec->cbData;
-    while ((lpb = static_cast<uint8_t *>(memchr(lpb, 0, lpbEnd - lpb))) != nullptr) {
-        *lpb++ = bBlank;
-    }
-}
-
 // No record where the input holds a malformed one: the end flag tells a
 // caller that reads until a 0 result to stop.
 uint16_t cbFnRefuseRecord(LINEREC *lpRec, uint32_t *lpdwStatus) {
@@ -105,9 +94,10 @@ uint16_t cbFnRefuseRecord(LINEREC *lpRec, uint32_t *lpdwStatus) {
     return 0;
 }
 
-// End flag, one-blank empty record, default carriage control, blank fill and
-// the terminating NUL. While the input holds bytes a record is never empty;
-// the record read as the input ran out is delivered as the decoder left it.
+// End flag, one-blank empty record, default carriage control and the
+// terminating NUL; the decoders have made NUL data bytes blanks. While the input holds
+// bytes a record is never empty; the record read as the input ran out is delivered as the
+// decoder left it.
 uint16_t cbFnCompleteRecord(LINEREC *lpRec, const LINEIO *lpio, uint32_t cbResult) {
     const bool fInputLeft = lpio->cbBuffer != 0;
     if (!fInputLeft) lpRec->fEnd = 1;
@@ -117,7 +107,6 @@ uint16_t cbFnCompleteRecord(LINEREC *lpRec, const LINEIO *lpio, uint32_t cbResul
     }
     if (fInputLeft && lpRec->bCC == 0) lpRec->bCC = bFnDefaultCC(lpio);
     lpRec->cbData = static_cast<uint16_t>(cbResult);
-    if (fInputLeft && cbResult != 0) vFnBlankFill(lpRec, lpio);
     lpRec->abData[cbResult] = 0;
     return lpRec->cbData;
 }

@@ -101,7 +101,52 @@ uint32_t cbFnTakeRecordBody(LINEREC *lpRec, LINEIO *lpio, uint16_t cbLeft,
     const uint16_t cbCopied =
         cbFnCopyInput(lpio, lpRec->abData + cbLead, cbLeft, lpdwStatus);
     lpio->cbRecord = lpio->cbConsumed - cbStart;
+    // A record cut short by the end of input keeps its NUL bytes.
+    if (lpio->cbBuffer != 0 && lpRec->bCC != bStructuredField)
+        vFnCopyNulsAsBlanks(lpRec->abData, lpRec->abData, cbCopied, bFnBlank(lpio));
     return uint32_t{cbLead} + cbCopied;
+}
+
+// The common case: the whole record, cbInput bytes with cbDescriptorLength of
+// descriptor in front, lies in the buffer. The same steps as the byte source
+// path, taken straight from the buffer, the blank fill done in the copy.
+uint32_t cbFnTakeBufferedRecord(LINEREC *lpRec, LINEIO *lpio, uint16_t cbDescriptorLength,
+                                uint16_t cbInput) {
+    const uint8_t *lpb = lpio->abBuffer + lpio->ibBuffer + cbDescriptorLength;
+    uint16_t cbLeft = cbInput - cbDescriptorLength;
+    lpio->ibBuffer += cbInput;
+    lpio->cbConsumed += cbInput;
+    lpio->cbRecord = cbInput;
+    if (cbLeft != 0 && fFnOption(lpio, wOptRecordCC)) {
+        lpRec->bCC = *lpb++;
+        --cbLeft;
+    }
+    if (lpRec->bCC == bStructuredField) {
+        lpRec->abData[0] = bStructuredField;
+        memcpy(lpRec->abData + 1, lpb, cbLeft);
+        return uint32_t{cbLeft} + 1;
+    }
+    if (cbLeft != 0 && fFnOption(lpio, wOptTRC)) {
+        lpRec->bTRC = *lpb++ & 0x0F;
+        --cbLeft;
+    }
+    vFnCopyNulsAsBlanks(lpRec->abData, lpb, cbLeft, bFnBlank(lpio));
+    return cbLeft;
+}
+
+uint16_t cbFnBuffered(const LINEIO *lpio) { return lpio->cbBuffer - lpio->ibBuffer; }
+
+// The length of the descriptor at the read position when the buffer holds it
+// and the whole record it describes, one that passes every check; else 0,
+// and the byte source path decides.
+uint16_t cbFnBufferedDescribed(const LINEIO *lpio, uint16_t cbLimit) {
+    const uint16_t cbAvail = cbFnBuffered(lpio);
+    if (cbAvail < cbDescriptor) return 0;
+    const uint8_t *lpb = lpio->abBuffer + lpio->ibBuffer;
+    const uint16_t cbLength = wFnBigEndian(lpb[0], lpb[1]);
+    const bool fFits = cbLength >= cbDescriptor && cbLength <= cbLimit &&
+                       cbLength <= lpio->cbMaxRecord && cbLength <= cbAvail;
+    return fFits ? cbLength : 0;
 }
 
 // Makes a block with records current, skipping empty blocks. False when the
@@ -137,6 +182,8 @@ uint32_t cfnFixedRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) 
         return cbFnEndOfInput(lpio);
     }
     // Create guarantees cbMaxRecord covers the prefix, so the data fits the room.
+    if (cbFnBuffered(lpio) >= lpio->cbMaxRecord)
+        return cbFnTakeBufferedRecord(lpRec, lpio, 0, lpio->cbMaxRecord);
     return cbFnTakeRecordBody(lpRec, lpio, lpio->cbMaxRecord, lpio->cbConsumed,
                               lpdwStatus);
 }
@@ -146,6 +193,9 @@ uint32_t cfnFixedRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) 
 uint32_t cfnVarRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     lpRec->bCC = 0;
     lpRec->bTRC = 0;
+    const uint16_t cbBuffered = cbFnBufferedDescribed(lpio, UINT16_MAX);
+    if (cbBuffered != 0)
+        return cbFnTakeBufferedRecord(lpRec, lpio, cbDescriptor, cbBuffered);
     if (!fFnRefillIfDue(lpio, lpdwStatus)) return cbFnEndOfInput(lpio);
     const uint32_t cbStart = lpio->cbConsumed;
     uint16_t cbLength;
@@ -162,6 +212,12 @@ uint32_t cfnVarRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
 uint32_t cfnVarBlockRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     lpRec->bCC = 0;
     lpRec->bTRC = 0;
+    const uint16_t cbBuffered =
+        lpio->cbBlockLeft != 0 ? cbFnBufferedDescribed(lpio, lpio->cbBlockLeft) : 0;
+    if (cbBuffered != 0) {
+        lpio->cbBlockLeft -= cbBuffered;
+        return cbFnTakeBufferedRecord(lpRec, lpio, cbDescriptor, cbBuffered);
+    }
     if (!fFnRefillIfDue(lpio, lpdwStatus)) return cbFnEndOfInput(lpio);
     uint32_t cbResult;
     if (!fFnEnterBlock(lpio, &cbResult, lpdwStatus)) return cbResult;
@@ -213,8 +269,8 @@ void vFnTake(LINEIO *lpio, uint16_t cb) {
 }
 
 // An empty line ends with the byte that marked it and one more, dropped. Its
-// one data byte is what the form-feed position stored, else a NUL that the
-// blank fill turns into a blank.
+// one data byte is what the form-feed position stored, else a NUL, made a
+// blank once the line is complete.
 uint32_t cbFnEndEmptyLine(LINEREC *lpRec, LINEIO *lpio, uint32_t cbCount,
                           uint32_t *lpdwStatus) {
     (void)GetByte(lpio, lpdwStatus);
@@ -254,12 +310,36 @@ bool fFnTakeTableReference(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     return true;
 }
 
+#if defined(__SSE2__)
+// Copies 16 bytes of text, NUL and backspace as blanks, and returns the mask
+// of the bytes among them that end the text. The room for all 16 is there: a
+// byte stored after the end lies beyond the record's data.
+unsigned nFnCopyTextVector(uint8_t *lpbDest, const uint8_t *lpbSource) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpbSource));
+    const __m128i vControl = _mm_cmpeq_epi8(
+        _mm_min_epu8(v, _mm_set1_epi8(static_cast<char>(bFirstPrintable - 1))), v);
+    const __m128i vBlanked = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_setzero_si128()),
+                                          _mm_cmpeq_epi8(v, _mm_set1_epi8(bBackspace)));
+    const __m128i vText = _mm_or_si128(
+        _mm_andnot_si128(vBlanked, v),
+        _mm_and_si128(vBlanked, _mm_set1_epi8(static_cast<char>(bAsciiBlank))));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(lpbDest), vText);
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(vBlanked, vControl)));
+}
+#endif
+
 // Copies text from lpbSource to lpbDest up to the first byte that ends it, at
-// most cb bytes, NUL and backspace as blanks. Returns the bytes copied. Words
-// of eight printable bytes go over whole; a word that holds a control byte is
-// taken byte by byte.
+// most cb bytes, NUL and backspace as blanks. Returns the bytes copied. Runs
+// of printable bytes go over in vectors or words; a word that holds a control
+// byte is taken byte by byte.
 uint16_t cbFnCopyTextRun(uint8_t *lpbDest, const uint8_t *lpbSource, uint16_t cb) {
     size_t ib = 0;
+#if defined(__SSE2__)
+    for (; ib + sizeof(__m128i) <= cb; ib += sizeof(__m128i)) {
+        const unsigned nEnds = nFnCopyTextVector(lpbDest + ib, lpbSource + ib);
+        if (nEnds != 0) return static_cast<uint16_t>(ib + __builtin_ctz(nEnds));
+    }
+#endif
     while (ib < cb) {
         for (uint64_t qw; ib + sizeof qw <= cb; ib += sizeof qw) {
             memcpy(&qw, lpbSource + ib, sizeof qw);
@@ -414,6 +494,11 @@ uint32_t cfnTextRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     const uint32_t cbResult = cbFnDecodeTextLine(lpRec, lpio, lpdwStatus);
     // A form feed left for the next line is not taken, so not counted here.
     lpio->cbRecord = lpio->cbConsumed - cbStart;
+    // Text runs carry NULs over as blanks already; what remains is the NUL of
+    // an empty line, a blank unless the input ended with it.
+    if (cbResult != 0 && lpio->cbBuffer != 0 && lpRec->bCC != bStructuredField &&
+        lpRec->abData[0] == 0)
+        lpRec->abData[0] = bFnBlank(lpio);
     return cbResult;
 }
 

@@ -1,6 +1,8 @@
 // Record decoders of the line-data reader, one per format code. Each clears
-// bCC and bTRC, fills abData and returns the data length; get-next completes
-// the record (end flag, defaults, blank fill, terminating NUL).
+// bCC and bTRC, fills abData with NUL bytes made blanks (not in embedded
+// structured fields, nor in a record the end of input cut short) and returns
+// the data length; get-next completes the record (end flag, defaults,
+// terminating NUL).
 #ifndef VOKDSP_LINEDATA_VOK32100_H
 #define VOKDSP_LINEDATA_VOK32100_H
 

@@ -235,3 +235,36 @@ TEST(VarRecordTooLong, BlockedRefusalLeavesTheBlockAsItWas) {
 }
 
 }  // namespace
+
+// NUL data bytes print as blanks (0x40 with EBCDIC data) at every length
+// around the word and vector widths and every place, whether the record lies
+// whole in one block or arrives a byte at a time; an embedded field keeps them.
+TEST(RecordBlankFill, EveryLengthAndPlace) {
+    for (uint16_t wFormat : {0x0002, 0x1002, 0x0012}) {
+        const uint8_t bBlank = (wFormat & 0x1000) ? 0x40 : 0x20;
+        for (size_t cbData = 0; cbData <= 40; ++cbData) {
+            for (size_t ibNul = 0; ibNul <= cbData; ++ibNul) {
+                Bytes abData(cbData, 'a');
+                for (size_t ib = 0; ib < cbData; ib += 3)
+                    abData[ib] = 0;  // a NUL in every word
+                if (ibNul < cbData) abData[ibNul] = 0;
+                const bool fField = (wFormat & 0x0010) && cbData != 0 && ibNul == 1;
+                if (fField) abData[0] = 0x5A;
+                Bytes abExpected = abData;
+                if (wFormat & 0x0010 && cbData != 0) abExpected.erase(abExpected.begin());
+                if (fField) abExpected.insert(abExpected.begin(), 0x5A);
+                for (uint8_t &b : abExpected)
+                    if (b == 0 && !fField) b = bBlank;
+                if (abExpected.empty()) abExpected = {bBlank};
+                const Bytes abInput =
+                    Concat({Descriptor(cbData + 4), abData, HexBytes("0005 0000 61")});
+                for (uint16_t cbBlock : {4096, 1}) {
+                    MemorySource source(abInput, {cbBlock});
+                    const LineRecord r = LineReader(source, wFormat, 700).Next();
+                    ASSERT_EQ(r.abData, abExpected)
+                        << wFormat << ' ' << cbData << ' ' << ibNul << ' ' << cbBlock;
+                }
+            }
+        }
+    }
+}
