@@ -318,6 +318,10 @@ unsigned nFnCopyTextVector(uint8_t *lpbDest, const uint8_t *lpbSource) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpbSource));
     const __m128i vControl = _mm_cmpeq_epi8(
         _mm_min_epu8(v, _mm_set1_epi8(static_cast<char>(bFirstPrintable - 1))), v);
+    if (_mm_movemask_epi8(vControl) == 0) {  // printable only: most of every line
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(lpbDest), v);
+        return 0;
+    }
     const __m128i vBlanked = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_setzero_si128()),
                                           _mm_cmpeq_epi8(v, _mm_set1_epi8(bBackspace)));
     const __m128i vText = _mm_or_si128(
@@ -484,6 +488,48 @@ uint32_t cbFnDecodeTextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) 
     return cbCount;
 }
 
+// The common line, decoded straight from the buffer: it lies there whole with
+// its line end, has text and is no structured field. The same steps as
+// cbFnDecodeTextLine; false, with nothing taken, for every other line.
+bool fFnDecodeBufferedTextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpcbCount) {
+    const uint8_t *lpb = lpio->abBuffer + lpio->ibBuffer;
+    const uint8_t *const lpbEnd = lpio->abBuffer + lpio->cbBuffer;
+    const uint8_t *const lpbStart = lpb;
+    uint32_t cbCount = 0;
+    if (fFnOption(lpio, wOptFormFeed)) {
+        const uint8_t b = *lpb++;  // the caller saw a byte in the buffer
+        lpRec->bCC = b == bFormFeed ? bNewPageCC : bAsciiBlank;
+        if (b >= bFirstPrintable || b == bBackspace)
+            lpRec->abData[cbCount++] = b == bBackspace ? bAsciiBlank : b;
+        else if (b != bFormFeed)
+            return false;
+    }
+    if (fFnOption(lpio, wOptTextCC)) {
+        if (lpb == lpbEnd || *lpb == 0 || *lpb == bLineFeed || *lpb == bCarriageReturn)
+            return false;
+        lpRec->bCC = *lpb++;
+    }
+    if (lpRec->bCC == bStructuredField) return false;
+    if (fFnOption(lpio, wOptTRC)) {
+        if (lpb == lpbEnd || *lpb < bFirstPrintable) return false;
+        lpRec->bTRC = *lpb++ & 0x0F;
+    }
+    const uint32_t cbLimit = std::min<uint32_t>(lpio->cbMaxRecord + 1u, cbMaxCount);
+    const uint16_t cbRun =
+        static_cast<uint16_t>(std::min<uint32_t>(lpbEnd - lpb, cbLimit - cbCount));
+    const uint16_t cbText = cbFnCopyTextRun(lpRec->abData + cbCount, lpb, cbRun);
+    if (cbText == cbRun) return false;  // the text goes on past the buffer or the cut
+    lpb += cbText;
+    const bool fFormFeedKept = fFnOption(lpio, wOptFormFeed) && *lpb == bFormFeed;
+    if (!fFormFeedKept) {
+        if (lpbEnd - lpb < 2) return false;
+        lpb += 2;
+    }
+    vFnTake(lpio, static_cast<uint16_t>(lpb - lpbStart));
+    *lpcbCount = cbCount + cbText;
+    return true;
+}
+
 }  // namespace
 
 uint32_t cfnTextRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
@@ -491,7 +537,12 @@ uint32_t cfnTextRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     lpRec->bTRC = 0;
     if (!fFnRefillIfDue(lpio, lpdwStatus)) return cbFnEndOfInput(lpio);
     const uint32_t cbStart = lpio->cbConsumed;
-    const uint32_t cbResult = cbFnDecodeTextLine(lpRec, lpio, lpdwStatus);
+    uint32_t cbResult;
+    if (!fFnDecodeBufferedTextLine(lpRec, lpio, &cbResult)) {
+        lpRec->bCC = 0;
+        lpRec->bTRC = 0;
+        cbResult = cbFnDecodeTextLine(lpRec, lpio, lpdwStatus);
+    }
     // A form feed left for the next line is not taken, so not counted here.
     lpio->cbRecord = lpio->cbConsumed - cbStart;
     // Text runs carry NULs over as blanks already; what remains is the NUL of
