@@ -95,9 +95,9 @@ uint16_t cbFnRefuseRecord(LINEREC *lpRec, uint32_t *lpdwStatus) {
 }
 
 // End flag, one-blank empty record, default carriage control and the
-// terminating NUL; the decoders have made NUL data bytes blanks. While the input holds
-// bytes a record is never empty; the record read as the input ran out is delivered as the
-// decoder left it.
+// terminating NUL; the decoders have made NUL data bytes blanks. While the
+// input holds bytes a record is never empty; the record read as the input ran
+// out is delivered as the decoder left it.
 uint16_t cbFnCompleteRecord(LINEREC *lpRec, const LINEIO *lpio, uint32_t cbResult) {
     const bool fInputLeft = lpio->cbBuffer != 0;
     if (!fInputLeft) lpRec->fEnd = 1;
