@@ -1,5 +1,6 @@
 // The one table the benchmark run ends with: each reader's median throughput
-// and its ratios to the memcpy floor and to the loop a caller writes by hand.
+// and its ratios to the memcpy floor, the bare record loop and the loop a
+// caller writes by hand.
 #ifndef VOKDSP_BENCH_RATIOTABLE_H
 #define VOKDSP_BENCH_RATIOTABLE_H
 
@@ -24,7 +25,7 @@ class MedianReporter : public benchmark::ConsoleReporter {
 };
 
 // One corpus. Its benchmarks are named reader/NAME, reader-ahead/NAME,
-// memcpy/NAME, memcpy2/NAME and HANDLOOP/NAME.
+// memcpy/NAME, memcpy2/NAME, bare/NAME and HANDLOOP/NAME.
 struct TableRow {
     std::string sCorpus;
     size_t cbCorpus;

@@ -1,7 +1,8 @@
 // Throughput of each reader over corpora generated in memory, in bytes per
 // second, against the physical floor (memcpy of the corpus in 4096-byte
 // blocks, once and twice over) and against the loop a caller would write by
-// hand (fread of framing, header and body; std::getline over the text). Every
+// hand (fread of framing, header and body; std::getline over the text), and
+// against a bare inline loop that only finds and copies records. Every
 // loop touches each record it gets: its length and its first data byte. Each
 // reader runs twice: fed by a callback that only copies, and by one that also
 // reads the next block ahead, which shows how much is memory latency.
@@ -20,6 +21,7 @@
 #include <streambuf>
 #include <string>
 
+#include "BareLoops.h"
 #include "Corpus.h"
 #include "RatioTable.h"
 #include "vokDSPsr.h"
@@ -88,6 +90,9 @@ size_t nFnReadLines(const Corpus &corpus, LineLayout layout, bool fReadAhead,
 }
 
 // ---- The physical floor ---------------------------------------------------------
+//
+// memcpy of the bytes, and the bare loop (BareLoops.h) that also copies each
+// record out: the least a reader does before any check or API call.
 
 // The corpus in 4096-byte blocks into a buffer, and with nPasses 2 on from
 // there into a record area, as a reader moves its data bytes.
@@ -211,7 +216,7 @@ struct Scratch {
     Bytes abRecord = Bytes(size_t{cbSfCapacity} + 1);
 };
 
-void vFnRegisterFloor(const Corpus &corpus, Scratch &scratch) {
+void vFnRegisterFloor(const Corpus &corpus, BareShape shape, Scratch &scratch) {
     benchmark::DoNotOptimize(scratch.abBuffer.data());
     benchmark::DoNotOptimize(scratch.abRecord.data());
     for (int nPasses : {1, 2}) {
@@ -221,6 +226,11 @@ void vFnRegisterFloor(const Corpus &corpus, Scratch &scratch) {
                                              scratch.abRecord.data());
                     });
     }
+    vFnRegister("bare/" + corpus.sName, corpus,
+                [&corpus, &scratch, shape](uint64_t *lpq) {
+                    return nFnBareRecords(corpus, shape, scratch.abBuffer.data(),
+                                          scratch.abRecord.data(), lpq);
+                });
 }
 
 // Parses and removes --table_out=FILE, which the benchmark library would refuse.
@@ -262,7 +272,7 @@ int main(int argc, char **argv) {
                             return nFnReadFields(corpus, fAhead, lpq);
                         });
         }
-        vFnRegisterFloor(corpus, scratch);
+        vFnRegisterFloor(corpus, FnBareShape(framing), scratch);
         vFnRegister(
             "fread/" + corpus.sName, corpus, [&corpus, &scratch, framing](uint64_t *lpq) {
                 return nFnFreadFields(corpus, framing, scratch.abRecord.data(), lpq);
@@ -281,7 +291,7 @@ int main(int argc, char **argv) {
                             return nFnReadLines(corpus, layout, fAhead, lpq);
                         });
         }
-        vFnRegisterFloor(corpus, scratch);
+        vFnRegisterFloor(corpus, FnBareShape(layout), scratch);
         if (fText) {
             vFnRegister("getline/" + corpus.sName, corpus,
                         [&corpus](uint64_t *lpq) { return nFnGetlines(corpus, lpq); });
