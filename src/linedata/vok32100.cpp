@@ -24,15 +24,15 @@ constexpr int32_t nVarRecordLine = 829;  // reported for every format-2 refusal
 constexpr size_t cbMessageRoom = 128;    // holds the longest refusal message
 
 // Takes the carriage-control and TRC bytes that the option bits select, while
-// the record (cbLeft bytes) has bytes for them. A byte missing at the end of
-// input reads as a blank, like every byte taken one at a time. An embedded
-// structured field keeps its introducer as the first data byte and has no
-// TRC. Returns the number of data bytes this placed in abData (0 or 1).
-uint16_t cbFnTakeRecordPrefix(LINEREC *lpRec, LINEIO *lpio, uint16_t *lpcbLeft,
-                              uint32_t *lpdwStatus) {
+// the record (cbLeft bytes) has bytes for them, each from fnNextByte. An
+// embedded structured field keeps its introducer as the first data byte and
+// has no TRC. Returns the number of data bytes this placed in abData (0 or 1).
+template <typename NextByte>
+uint16_t cbFnTakePrefixBytes(LINEREC *lpRec, const LINEIO *lpio, uint16_t *lpcbLeft,
+                             NextByte fnNextByte) {
     if (*lpcbLeft != 0 && fFnOption(lpio, wOptRecordCC)) {
         --*lpcbLeft;
-        lpRec->bCC = GetByte(lpio, lpdwStatus);
+        lpRec->bCC = fnNextByte();
     }
     if (lpRec->bCC == bStructuredField) {
         lpRec->abData[0] = bStructuredField;
@@ -40,9 +40,17 @@ uint16_t cbFnTakeRecordPrefix(LINEREC *lpRec, LINEIO *lpio, uint16_t *lpcbLeft,
     }
     if (*lpcbLeft != 0 && fFnOption(lpio, wOptTRC)) {
         --*lpcbLeft;
-        lpRec->bTRC = GetByte(lpio, lpdwStatus) & 0x0F;
+        lpRec->bTRC = fnNextByte() & 0x0F;
     }
     return 0;
+}
+
+// The prefix through the byte source: a byte missing at the end of input
+// reads as a blank, like every byte taken one at a time.
+uint16_t cbFnTakeRecordPrefix(LINEREC *lpRec, LINEIO *lpio, uint16_t *lpcbLeft,
+                              uint32_t *lpdwStatus) {
+    return cbFnTakePrefixBytes(lpRec, lpio, lpcbLeft,
+                               [&] { return GetByte(lpio, lpdwStatus); });
 }
 
 // The call that finds the input exhausted delivers nothing and no length.
@@ -109,7 +117,8 @@ uint32_t cbFnTakeRecordBody(LINEREC *lpRec, LINEIO *lpio, uint16_t cbLeft,
 
 // The common case: the whole record, cbInput bytes with cbDescriptorLength of
 // descriptor in front, lies in the buffer. The same steps as the byte source
-// path, taken straight from the buffer, the blank fill done in the copy.
+// path, the bytes read straight from the buffer, the blank fill done in the
+// copy.
 uint32_t cbFnTakeBufferedRecord(LINEREC *lpRec, LINEIO *lpio, uint16_t cbDescriptorLength,
                                 uint16_t cbInput) {
     const uint8_t *lpb = lpio->abBuffer + lpio->ibBuffer + cbDescriptorLength;
@@ -117,21 +126,13 @@ uint32_t cbFnTakeBufferedRecord(LINEREC *lpRec, LINEIO *lpio, uint16_t cbDescrip
     lpio->ibBuffer += cbInput;
     lpio->cbConsumed += cbInput;
     lpio->cbRecord = cbInput;
-    if (cbLeft != 0 && fFnOption(lpio, wOptRecordCC)) {
-        lpRec->bCC = *lpb++;
-        --cbLeft;
-    }
-    if (lpRec->bCC == bStructuredField) {
-        lpRec->abData[0] = bStructuredField;
-        memcpy(lpRec->abData + 1, lpb, cbLeft);
-        return uint32_t{cbLeft} + 1;
-    }
-    if (cbLeft != 0 && fFnOption(lpio, wOptTRC)) {
-        lpRec->bTRC = *lpb++ & 0x0F;
-        --cbLeft;
-    }
-    vFnCopyNulsAsBlanks(lpRec->abData, lpb, cbLeft, bFnBlank(lpio));
-    return cbLeft;
+    const uint16_t cbLead =
+        cbFnTakePrefixBytes(lpRec, lpio, &cbLeft, [&lpb] { return *lpb++; });
+    if (cbLead != 0)  // an embedded structured field keeps its NULs
+        memcpy(lpRec->abData + cbLead, lpb, cbLeft);
+    else
+        vFnCopyNulsAsBlanks(lpRec->abData, lpb, cbLeft, bFnBlank(lpio));
+    return uint32_t{cbLead} + cbLeft;
 }
 
 uint16_t cbFnBuffered(const LINEIO *lpio) { return lpio->cbBuffer - lpio->ibBuffer; }
