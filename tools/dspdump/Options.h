@@ -9,7 +9,6 @@
 namespace dspdump {
 
 enum class Mode { Auto, StructuredFields, LineData };
-enum class Output { Listing, Json, Stats };
 enum class Progress { Auto, On, Off };
 
 struct Options {
@@ -17,14 +16,17 @@ struct Options {
     uint16_t wFormat = 0;      // line data: format code and option bits
     uint16_t cbMaxRecord = 0;  // line data: 0 picks the format's default
     std::string sCodepage = "IBM037";
-    Output output = Output::Listing;
+    bool fJson = false;   // JSON Lines, or with fStats one JSON summary
+    bool fStats = false;  // a summary instead of the listing
+    bool fHex = false;    // offsets in the listing and messages in hexadecimal
     bool fKeepGoing = false;
     Progress progress = Progress::Auto;
-    std::string sPath;  // empty: the bundled structured-field sample
+    std::string sPath;  // "-": standard input; empty: the bundled sample
 };
 
 // Parses argv into *lpOptions. Returns -1 to go on, else the exit status
 // (0 after --help or --version, 2 after a usage error already reported).
+// Without FILE, standard input is read unless it is a terminal.
 int nFnParseOptions(int argc, char **argv, Options *lpOptions);
 
 }  // namespace dspdump
