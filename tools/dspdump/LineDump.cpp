@@ -11,12 +11,6 @@ namespace dspdump {
 namespace {
 
 constexpr uint64_t cbDescriptor = 4;  // a record descriptor word
-constexpr uint16_t wFormatCodeMask = 0x000F;
-constexpr uint16_t wOptCC = 0x0010;
-constexpr uint16_t wOptMachineCC = 0x0020;
-constexpr uint16_t wOptFormFeed = 0x0080;
-constexpr uint16_t wOptTRC = 0x0100;
-constexpr uint16_t wOptEbcdic = 0x1000;
 constexpr uint8_t bFormFeed = 0x0C;
 constexpr uint8_t bStructuredField = 0x5A;
 constexpr uint8_t bMachineSkipToChannel1 = 0x8B;
@@ -31,8 +25,6 @@ struct LineCallerRecords {
         memcpy(abDesc + 292, &cbMaxRecord, sizeof cbMaxRecord);
     }
 };
-
-bool fFnText(const Options &options) { return (options.wFormat & wFormatCodeMask) == 0; }
 
 // A record starts a page after a form feed, or with a skip to channel 1:
 // ASA '1' or machine code 0x8B.
@@ -49,7 +41,7 @@ bool fFnStartsPage(const LINEREC *lpRec, int nFirstByte, const Options &options)
 bool fFnLineCut(const LINEREC *lpRec, const InputSource &source, uint64_t ibEnd,
                 const Options &options) {
     const uint32_t cbLimit = std::min<uint32_t>(options.cbMaxRecord + 1u, 0xFFFF);
-    return fFnText(options) && lpRec->bCC != bStructuredField &&
+    return fFnTextLines(options) && lpRec->bCC != bStructuredField &&
            lpRec->cbData == cbLimit && ibEnd >= 2 && source.fFnInserted(ibEnd - 2) &&
            source.fFnInserted(ibEnd - 1);
 }
@@ -100,7 +92,7 @@ void vFnDumpLineData(InputSource &source, const Options &options, Report &report
     LineCallerRecords records(options.wFormat, options.cbMaxRecord);
     LINEREC *lpRec = nullptr;
     uint32_t dwStatus = DSP_OK;
-    if (fFnText(options)) source.PresentCrLf(options.wFormat, options.cbMaxRecord);
+    if (fFnTextLines(options)) source.PresentCrLf(options.wFormat, options.cbMaxRecord);
     if (!fFnVOK32XX_CreateIndirect(records.abJob, records.abDesc, &lpRec,
                                    source.Context(), &InputSource::Read, &dwStatus)) {
         ErrorView error;

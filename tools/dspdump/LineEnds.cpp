@@ -1,11 +1,10 @@
 #include "LineEnds.h"
 
+#include "Options.h"
+
 namespace dspdump {
 namespace {
 
-constexpr uint16_t wOptTextCC = 0x0030;
-constexpr uint16_t wOptFormFeed = 0x0080;
-constexpr uint16_t wOptTRC = 0x0100;
 constexpr uint8_t bBackspace = 0x08;
 constexpr uint8_t bLineFeed = 0x0A;
 constexpr uint8_t bFormFeed = 0x0C;

@@ -12,12 +12,6 @@
 namespace dspdump {
 namespace {
 
-constexpr uint16_t wOptCC = 0x0010;
-constexpr uint16_t wOptMachineCC = 0x0020;
-constexpr uint16_t wOptFormFeed = 0x0080;
-constexpr uint16_t wOptTRC = 0x0100;
-constexpr uint16_t wOptEbcdic = 0x1000;
-
 const char szHelp[] =
     "usage: dspdump [options] [FILE]\n"
     "Lists the records of a print stream, one line each. FILE - reads standard\n"

@@ -8,6 +8,15 @@
 
 namespace dspdump {
 
+// The line-data format word: code in bits 0-3, option bits above.
+constexpr uint16_t wFormatCodeMask = 0x000F;
+constexpr uint16_t wOptCC = 0x0010;
+constexpr uint16_t wOptMachineCC = 0x0020;
+constexpr uint16_t wOptTextCC = wOptCC | wOptMachineCC;  // either makes a text CC byte
+constexpr uint16_t wOptFormFeed = 0x0080;
+constexpr uint16_t wOptTRC = 0x0100;
+constexpr uint16_t wOptEbcdic = 0x1000;
+
 enum class Mode { Auto, StructuredFields, LineData };
 enum class Progress { Auto, On, Off };
 
@@ -23,6 +32,10 @@ struct Options {
     Progress progress = Progress::Auto;
     std::string sPath;  // "-": standard input; empty: the bundled sample
 };
+
+inline bool fFnTextLines(const Options &options) {
+    return options.mode == Mode::LineData && (options.wFormat & wFormatCodeMask) == 0;
+}
 
 // Parses argv into *lpOptions. Returns -1 to go on, else the exit status
 // (0 after --help or --version, 2 after a usage error already reported).

@@ -189,8 +189,7 @@ class StatsReport : public Report {
             printf("  %06X %-3s  %-40s %10" PRIu64 "\n", dwID, name.szAbbreviation,
                    name.szName, nCount);
         }
-        if (options_.mode == Mode::LineData && (options_.wFormat & 0x000F) == 0)
-            printf("lines cut: %" PRIu64 "\n", nLinesCut_);
+        if (fFnTextLines(options_)) printf("lines cut: %" PRIu64 "\n", nLinesCut_);
         if (cbSkipped_ != 0) printf("bytes skipped: %" PRIu64 "\n", cbSkipped_);
         printf("errors: %" PRIu64 "\n", nErrors_);
         if (nErrors_ != 0) printf("first error: %s\n", sFirstError_.c_str());

@@ -16,7 +16,7 @@ int main(int argc, char **argv) {
     if (nParsed >= 0) return nParsed;
 
     TextDecoder text;
-    const bool fEbcdic = options.mode == Mode::LineData && (options.wFormat & 0x1000);
+    const bool fEbcdic = options.mode == Mode::LineData && (options.wFormat & wOptEbcdic);
     if (!text.fFnInit(fEbcdic, options.sCodepage)) {
         fprintf(stderr, "dspdump: unknown code page: %s\n",
                 sFnEscaped(options.sCodepage).c_str());
