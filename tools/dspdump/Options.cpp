@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "Report.h"
+
 namespace dspdump {
 namespace {
 
@@ -38,7 +40,8 @@ const char szHelp[] =
     "  --stats            a summary instead of the listing\n"
     "  --hex              offsets in hexadecimal (default: decimal byte offsets)\n"
     "  --keep-going       report refused records and read on\n"
-    "  --progress         show progress on stderr (default: for large files on a tty)\n"
+    "  --progress         show progress on stderr (default: for large files on a tty;\n"
+    "                     never over a listing on the same terminal)\n"
     "  --no-progress      never show progress\n"
     "  --help             show this help\n"
     "  --version          show the version\n"
@@ -93,7 +96,7 @@ const struct option aLongOptions[] = {
 
 int nFnUsageError(const char *szWhat, const char *szArg) {
     fprintf(stderr, "dspdump: %s%s%s (see dspdump --help)\n", szWhat, szArg ? ": " : "",
-            szArg ? szArg : "");
+            szArg ? sFnEscaped(szArg).c_str() : "");
     return 2;
 }
 

@@ -302,6 +302,7 @@ bool Report::OutputFailed() {
 int Report::Finish(uint64_t) {
     if (fflush(stdout) != 0 && nWriteErrno_ == 0) nWriteErrno_ = errno;
     if (OutputFailed()) {
+        if (nWriteErrno_ == EPIPE) return 1;  // a closed pipe, where SIGPIPE is ignored
         if (vfnBeforeMessage_) vfnBeforeMessage_();
         fprintf(stderr, "dspdump: cannot write the output: %s\n", strerror(nWriteErrno_));
         return 1;
