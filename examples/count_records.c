@@ -5,7 +5,12 @@
  *   count_records SF-FILE LINE-FILE [FORMAT-WORD [MAX-RECORD-LENGTH]]
  *
  * FORMAT-WORD defaults to 0x1116: variable blocked (6) with carriage control
- * (0x10), TRC (0x100) and EBCDIC (0x1000). */
+ * (0x10), TRC (0x100) and EBCDIC (0x1000). MAX-RECORD-LENGTH applies to the
+ * fixed and text formats only: for variable-length records (formats 2 and 6)
+ * this program always allows 65535 bytes. A record longer than the maximum
+ * makes get-next throw a C++ exception, which a C program cannot catch and
+ * which would abort it; no record descriptor word can announce more than
+ * 65535, so with that maximum no record is ever refused. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -72,6 +77,12 @@ static int CountFields(const char *szPath) {
     return dwStatus != DSP_OK;
 }
 
+/* Variable-length formats: the largest maximum, so that get-next never throws. */
+static uint16_t cbFnSafeMaximum(uint16_t wFormat, uint16_t cbMaxRecord) {
+    const uint16_t wCode = wFormat & 0x000F;
+    return (wCode == 2 || wCode == 6) ? 65535 : cbMaxRecord;
+}
+
 static int CountLines(const char *szPath, uint16_t wFormat, uint16_t cbMaxRecord) {
     struct Tally tally = {{0}, {0}, 0};
     unsigned char abJob[128] = {0}, abDesc[320] = {0};
@@ -84,6 +95,7 @@ static int CountLines(const char *szPath, uint16_t wFormat, uint16_t cbMaxRecord
         perror(szPath);
         return 1;
     }
+    cbMaxRecord = cbFnSafeMaximum(wFormat, cbMaxRecord);
     memcpy(abDesc + 288, &wFormat, sizeof wFormat);
     memcpy(abDesc + 292, &cbMaxRecord, sizeof cbMaxRecord);
     if (!fFnVOK32XX_CreateIndirect(abJob, abDesc, &lpRec, &source, ReadFile, &dwStatus)) {

@@ -146,7 +146,9 @@ typedef char VOKDSP_SFREC_LAYOUT[offsetof(SFREC, abData) == 12 ? 1 : -1];
    Returns 1 and the handle in *lplpRec, or 0: DSP_ERR_BAD_ARG (a null
    pointer argument), DSP_ERR_BAD_FORMAT, DSP_ERR_NOMEM, or the code the read
    callback stored on the first fill request. After a 0 result nothing is
-   left to release or destroy. */
+   left to release or destroy: *lplpRec and the job record's working-buffer
+   address hold null (when create got that far), so a cleanup that destroys
+   whatever it received cannot free twice. */
 VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
                                              LINEREC **lplpRec, void *lpContext,
                                              lpfnReadBlock lpfnRead,

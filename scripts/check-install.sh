@@ -14,8 +14,13 @@ libdir=$(dirname "$(find "$prefix" -name 'libvokDSPsr.so.1' | head -n 1)")
 echo "-- export lists"
 sh tests/exports/CheckExports.sh "$libdir/libvokDSPsr.so.1" "$libdir/libzel-mvx-osl.so.1"
 
+# A blocked record of 32768 bytes, above the usual maximum of 32756: the C
+# example must read it rather than die of the exception a refusal throws.
+printf '\200\004\000\000\200\000\000\000' >"$scratch/long.vb"
+
 run_examples() {  # DIR: where count_records and catch_mvxerror were built
   "$1/count_records" samples/document.afp samples/lines.vb >/dev/null
+  "$1/count_records" samples/document.afp "$scratch/long.vb" 0x0006 >/dev/null
   "$1/count_records" samples/document-rdw.afp samples/print-cc.txt 0x0010 133 >/dev/null
   set +e
   "$1/catch_mvxerror" samples/lines.vb 0x1116 20 >/dev/null

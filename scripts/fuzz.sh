@@ -4,8 +4,10 @@
 #   scripts/fuzz.sh                    each target for 60 s (the CI smoke run)
 #   scripts/fuzz.sh --runs N [TARGET]  N executions each (a long local run); the
 #                                      grown corpus is kept in build-fuzz/long/
-# Skipped, with a note, where clang++ or libFuzzer is missing. A crash, leak,
-# timeout or sanitizer report fails the run and prints the reproducer in hex.
+# Installs clang and its libFuzzer runtime first if missing. In CI (CI set and
+# not "false") a compiler that still cannot link libFuzzer fails the run;
+# elsewhere the run is skipped with a note. A crash, leak, timeout or
+# sanitizer report fails the run and prints the reproducer in hex.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -20,18 +22,28 @@ if [ "${1:-}" = --runs ]; then
   [ -n "${3:-}" ] && targets=("$3")
 fi
 
-if ! command -v clang++ >/dev/null 2>&1; then
-  echo "note: clang++ not found; fuzz run skipped"
+in_ci=false
+[ -n "${CI:-}" ] && [ "${CI}" != false ] && in_ci=true
+unavailable() {  # WHY: fail in CI, skip elsewhere
+  if $in_ci; then
+    echo "error: $1; the fuzz run cannot go ahead" >&2
+    exit 1
+  fi
+  echo "note: $1; fuzz run skipped"
   exit 0
+}
+if $in_ci; then
+  bash scripts/deps.sh --fuzz
+else
+  bash scripts/deps.sh --fuzz || true
 fi
+command -v clang++ >/dev/null 2>&1 || unavailable "clang++ not found"
 probe=$(mktemp -d)
 trap 'rm -rf "$probe"' EXIT
 echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char *, unsigned long) { return 0; }' \
   >"$probe/probe.cpp"
-if ! clang++ -fsanitize=fuzzer "$probe/probe.cpp" -o "$probe/probe" >/dev/null 2>&1; then
-  echo "note: clang++ cannot link libFuzzer; fuzz run skipped"
-  exit 0
-fi
+clang++ -fsanitize=fuzzer "$probe/probe.cpp" -o "$probe/probe" >/dev/null 2>&1 ||
+  unavailable "clang++ cannot link libFuzzer"
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DVOKDSP_FUZZ=ON -DVOKDSP_TESTS=OFF >/dev/null
 cmake --build build-fuzz -j"$(nproc)"

@@ -166,7 +166,10 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
     if (lpWork == nullptr) vFnStoreFirstStatus(lpdwStatus, DSP_ERR_NOMEM);
 
     if (*lpdwStatus != DSP_OK) {
+        // Nothing released here is left behind for a cleanup to free again.
         fFnVOK32XX_Destroy(lpRec, lpJob);
+        *lplpRec = nullptr;
+        vFnSetJobWorkBuffer(lpJob, nullptr);
         return 0;
     }
     return 1;

@@ -122,7 +122,10 @@ TEST(LineContract, FirstFillStatusFailsCreateWithOneRelease) {
     EXPECT_EQ(dwStatus, 0x5555u);
     EXPECT_EQ(source.FillRequests(), 1);
     EXPECT_EQ(source.ReleaseRequests(), 1);
-    // Both allocations are gone: the sanitizer build reports a leak otherwise.
+    // Both allocations are gone (the sanitizer build reports a leak otherwise)
+    // and neither address is left for a cleanup to free again.
+    EXPECT_EQ(lpRec, nullptr);
+    EXPECT_EQ(job.WorkBuffer(), nullptr);
 }
 
 TEST(LineContract, EmptyInputCreatesAndEndsAtOnce) {

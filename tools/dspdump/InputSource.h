@@ -1,15 +1,19 @@
-// The bytes dspdump reads: a file or the bundled sample, served to the
-// library's read callback. It keeps the most recent stretch of the stream so
-// that the listing can look at a field's raw header, and it widens the
-// library's 32-bit positions to 64 bits.
+// The bytes dspdump reads: a file, standard input or the bundled sample,
+// served to the library's read callback. It keeps the most recent stretch of
+// the file so that a structured-field reader can be started again further on
+// and the listing can look at raw bytes, presents text lines with CR LF line
+// ends when asked, and widens the library's 32-bit positions to 64 bits.
 #ifndef VOKDSP_DSPDUMP_INPUTSOURCE_H
 #define VOKDSP_DSPDUMP_INPUTSOURCE_H
 
 #include <stdint.h>
 #include <stdio.h>
 
+#include <deque>
+#include <memory>
 #include <string>
 
+#include "LineEnds.h"
 #include "Options.h"
 #include "vokDSPsr.h"
 
@@ -17,7 +21,7 @@ namespace dspdump {
 
 class InputSource {
   public:
-    // The bundled sample when sPath is empty. Check Open() afterwards.
+    // sPath "-" is standard input; empty is the bundled sample. Check Open().
     explicit InputSource(const std::string &sPath);
     ~InputSource();
     InputSource(const InputSource &) = delete;
@@ -26,38 +30,64 @@ class InputSource {
     bool Open() const { return fOpen_; }
     const std::string &Name() const { return sName_; }
     const std::string &OpenError() const { return sOpenError_; }
-    uint64_t Size() const { return cbSize_; }  // 0 when unknown
-    uint64_t Delivered() const { return cbDelivered_; }
+    uint64_t Size() const { return cbSize_; }       // 0 when unknown
+    uint64_t Delivered() const { return cbRead_; }  // file bytes read so far
+    uint64_t Served() const { return cbServed_; }   // bytes the readers got
 
     static uint16_t Read(uint8_t *lpbDest, uint16_t cbWanted, void *lpContext,
                          uint32_t *lpdwStatus);
     void *Context() { return this; }
 
-    // Byte of the stream at ibStream, if it is still kept; -1 otherwise.
-    int nByteAt(uint64_t ibStream) const;
+    // Text lines: serve every line end as CR LF (see CrLfLines).
+    void PresentCrLf(uint16_t wFormat, uint16_t cbMaxRecord) {
+        lpCrLf_ = std::make_unique<CrLfLines>(wFormat, cbMaxRecord);
+    }
+    // Whether the served byte at ibServed, near the latest one, is not in the file.
+    bool fFnInserted(uint64_t ibServed) const;
+    // The file offset of a served offset near the latest one.
+    uint64_t ibFnFileOffset(uint64_t ibServed) const;
+    // Served byte at ibServed, if it is still kept; -1 otherwise.
+    int nByteAt(uint64_t ibServed) const;
 
-    // On request, or by default for a large file when stderr is a terminal.
-    void EnableProgress(Progress progress);
-    // Ends the progress line, if one was shown.
+    // Serves the file from ibFile on, which is still kept (no CR LF lines).
+    void Restart(uint64_t ibFile) { ibNext_ = ibFile; }
+    // Copies up to cb file bytes from ibFile on, reading ahead; returns the
+    // count, below cb only at the end of the input.
+    size_t cbFnPeek(uint64_t ibFile, uint8_t *lpb, size_t cb);
+
+    // On request, or by default for a large file when stderr is a terminal;
+    // never while a listing goes to the same terminal.
+    void EnableProgress(Progress progress, bool fListingOnTerminal);
+    // Ends the progress line, if one is shown, so that a message can follow.
+    void BreakProgress();
+    // Shows the final state and ends the progress line.
     void FinishProgress();
 
   private:
-    uint16_t cbFnFill(uint8_t *lpbDest);
-    void vFnKeep(const uint8_t *lpb, uint16_t cb);
+    bool fFnFetch();
+    uint16_t cbFnServeFile(uint8_t *lpbDest);
+    uint16_t cbFnServeCrLf(uint8_t *lpbDest);
+    void vFnKeepServed(const uint8_t *lpb, uint16_t cb);
     void vFnShowProgress();
 
-    static constexpr size_t cbKept = size_t{1} << 17;  // > one field + one block
+    static constexpr size_t cbKept = size_t{1} << 18;  // > peek window + one block
     FILE *fp_ = nullptr;
-    const uint8_t *lpbMemory_ = nullptr;
     bool fOpen_ = false;
     bool fProgress_ = false;
     bool fProgressShown_ = false;
     std::string sName_;
     std::string sOpenError_;
     uint64_t cbSize_ = 0;
-    uint64_t cbDelivered_ = 0;
+    uint64_t cbRead_ = 0;  // file bytes read into abFile_
+    uint64_t ibNext_ = 0;  // the next file byte to serve
+    uint64_t cbServed_ = 0;
     uint64_t cbNextProgress_ = 0;
-    uint8_t abKept_[cbKept];
+    std::unique_ptr<CrLfLines> lpCrLf_;
+    // Served offsets of the bytes CR LF lines added; older ones only counted.
+    std::deque<uint64_t> dqibInserted_;
+    uint64_t cInsertedBefore_ = 0;
+    uint8_t abFile_[cbKept];
+    uint8_t abServed_[cbKept];
 };
 
 // Widens a running 32-bit position of the library by watching for wrap-around.

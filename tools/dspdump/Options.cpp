@@ -5,22 +5,24 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "Report.h"
 
 namespace dspdump {
 namespace {
 
-constexpr uint16_t wOptCC = 0x0010;
-constexpr uint16_t wOptMachineCC = 0x0020;
-constexpr uint16_t wOptFormFeed = 0x0080;
-constexpr uint16_t wOptTRC = 0x0100;
-constexpr uint16_t wOptEbcdic = 0x1000;
-
 const char szHelp[] =
     "usage: dspdump [options] [FILE]\n"
     "Lists the records of a print stream, one line each. FILE - reads standard\n"
-    "input; without FILE, dspdump dumps the bundled structured-field sample.\n"
+    "input, as does no FILE when standard input is not a terminal; a bare\n"
+    "dspdump typed at a terminal dumps the bundled structured-field sample.\n"
     "\n"
     "Input:\n"
+    "  --sample           dump the bundled sample (what a bare dspdump at a terminal "
+    "does)\n"
     "  --sf               read structured fields (the default when FILE is one)\n"
     "  --line=KIND        read line data: text, fixed, var or vb\n"
     "  --cc               records or lines start with a carriage-control byte (0x0010)\n"
@@ -31,16 +33,22 @@ const char szHelp[] =
     "  --options=0xNNNN   option bits of the format word, added to those above\n"
     "  --lrecl=N          maximum record length (default 133 fixed, 32756 others)\n"
     "  --codepage=NAME    iconv name of the EBCDIC code page (default IBM037)\n"
+    "  Text lines may end in CR LF, LF or CR; offsets always count file bytes.\n"
     "Output:\n"
-    "  --json             one JSON object per record (JSON Lines), data in hex\n"
+    "  --json             one JSON object per record (JSON Lines), data in hex;\n"
+    "                     with --stats one JSON object with the summary\n"
     "  --stats            a summary instead of the listing\n"
-    "  --keep-going       report refused records and read on\n"
-    "  --progress         show progress on stderr (default: for large files on a tty)\n"
+    "  --hex              offsets in hexadecimal (default: decimal byte offsets)\n"
+    "  --keep-going       report refused records and read on; after a damaged\n"
+    "                     structured field, from the next plausible one\n"
+    "  --progress         show progress on stderr (default: for large files on a tty;\n"
+    "                     never over a listing on the same terminal)\n"
     "  --no-progress      never show progress\n"
     "  --help             show this help\n"
     "  --version          show the version\n"
     "\n"
-    "Exit status: 0 success, 1 unreadable, malformed or refused input, 2 usage error.\n";
+    "Exit status: 0 success, 1 unreadable, malformed or refused input, or a write\n"
+    "error, 2 usage error.\n";
 
 enum {
     optSf = 256,
@@ -56,6 +64,8 @@ enum {
     optJson,
     optStats,
     optKeepGoing,
+    optHex,
+    optSample,
     optProgress,
     optNoProgress,
     optHelp,
@@ -76,6 +86,8 @@ const struct option aLongOptions[] = {
     {"json", no_argument, nullptr, optJson},
     {"stats", no_argument, nullptr, optStats},
     {"keep-going", no_argument, nullptr, optKeepGoing},
+    {"hex", no_argument, nullptr, optHex},
+    {"sample", no_argument, nullptr, optSample},
     {"progress", no_argument, nullptr, optProgress},
     {"no-progress", no_argument, nullptr, optNoProgress},
     {"help", no_argument, nullptr, optHelp},
@@ -84,8 +96,8 @@ const struct option aLongOptions[] = {
 };
 
 int nFnUsageError(const char *szWhat, const char *szArg) {
-    fprintf(stderr, "dspdump: %s%s%s\nTry 'dspdump --help'.\n", szWhat, szArg ? ": " : "",
-            szArg ? szArg : "");
+    fprintf(stderr, "dspdump: %s%s%s (see dspdump --help)\n", szWhat, szArg ? ": " : "",
+            szArg ? sFnEscaped(szArg).c_str() : "");
     return 2;
 }
 
@@ -118,10 +130,13 @@ bool fFnFormatCode(const char *szKind, uint16_t *lpwCode) {
 int nFnParseOptions(int argc, char **argv, Options *lpOptions) {
     uint16_t wCode = 0, wBits = 0;
     unsigned long ul = 0;
-    bool fSf = false;
+    bool fSf = false, fSample = false;
+    std::string sLineOption;  // the first option only line data takes
     opterr = 0;
     int nOpt;
     while ((nOpt = getopt_long(argc, argv, "", aLongOptions, nullptr)) != -1) {
+        if (sLineOption.empty() && nOpt >= optCC && nOpt <= optCodepage)
+            sLineOption = std::string("--") + aLongOptions[nOpt - optSf].name;
         switch (nOpt) {
             case optSf:
                 fSf = true;
@@ -161,10 +176,16 @@ int nFnParseOptions(int argc, char **argv, Options *lpOptions) {
                 lpOptions->sCodepage = optarg;
                 break;
             case optJson:
-                lpOptions->output = Output::Json;
+                lpOptions->fJson = true;
                 break;
             case optStats:
-                lpOptions->output = Output::Stats;
+                lpOptions->fStats = true;
+                break;
+            case optHex:
+                lpOptions->fHex = true;
+                break;
+            case optSample:
+                fSample = true;
                 break;
             case optKeepGoing:
                 lpOptions->fKeepGoing = true;
@@ -187,9 +208,17 @@ int nFnParseOptions(int argc, char **argv, Options *lpOptions) {
     }
     if (fSf && lpOptions->mode == Mode::LineData)
         return nFnUsageError("--sf and --line exclude each other", nullptr);
+    if (!sLineOption.empty() && lpOptions->mode != Mode::LineData)
+        return nFnUsageError("a line-data option needs --line", sLineOption.c_str());
+    if (lpOptions->fHex && lpOptions->fJson)
+        return nFnUsageError(
+            "--hex and --json exclude each other (JSON offsets are numbers)", nullptr);
     if (fSf) lpOptions->mode = Mode::StructuredFields;
     if (optind < argc - 1) return nFnUsageError("more than one file", argv[optind + 1]);
+    if (fSample && optind != argc)
+        return nFnUsageError("--sample takes no FILE", argv[optind]);
     if (optind == argc - 1) lpOptions->sPath = argv[optind];
+    if (optind == argc && !fSample && !isatty(STDIN_FILENO)) lpOptions->sPath = "-";
     lpOptions->wFormat = wCode | wBits;
     if (lpOptions->cbMaxRecord == 0) lpOptions->cbMaxRecord = wCode == 1 ? 133 : 32756;
     return -1;

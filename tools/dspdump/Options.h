@@ -8,8 +8,16 @@
 
 namespace dspdump {
 
+// The line-data format word: code in bits 0-3, option bits above.
+constexpr uint16_t wFormatCodeMask = 0x000F;
+constexpr uint16_t wOptCC = 0x0010;
+constexpr uint16_t wOptMachineCC = 0x0020;
+constexpr uint16_t wOptTextCC = wOptCC | wOptMachineCC;  // either makes a text CC byte
+constexpr uint16_t wOptFormFeed = 0x0080;
+constexpr uint16_t wOptTRC = 0x0100;
+constexpr uint16_t wOptEbcdic = 0x1000;
+
 enum class Mode { Auto, StructuredFields, LineData };
-enum class Output { Listing, Json, Stats };
 enum class Progress { Auto, On, Off };
 
 struct Options {
@@ -17,14 +25,21 @@ struct Options {
     uint16_t wFormat = 0;      // line data: format code and option bits
     uint16_t cbMaxRecord = 0;  // line data: 0 picks the format's default
     std::string sCodepage = "IBM037";
-    Output output = Output::Listing;
+    bool fJson = false;   // JSON Lines, or with fStats one JSON summary
+    bool fStats = false;  // a summary instead of the listing
+    bool fHex = false;    // offsets in the listing and messages in hexadecimal
     bool fKeepGoing = false;
     Progress progress = Progress::Auto;
-    std::string sPath;  // empty: the bundled structured-field sample
+    std::string sPath;  // "-": standard input; empty: the bundled sample
 };
+
+inline bool fFnTextLines(const Options &options) {
+    return options.mode == Mode::LineData && (options.wFormat & wFormatCodeMask) == 0;
+}
 
 // Parses argv into *lpOptions. Returns -1 to go on, else the exit status
 // (0 after --help or --version, 2 after a usage error already reported).
+// Without FILE, standard input is read unless it is a terminal.
 int nFnParseOptions(int argc, char **argv, Options *lpOptions);
 
 }  // namespace dspdump

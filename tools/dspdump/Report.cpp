@@ -1,8 +1,12 @@
 #include "Report.h"
 
+#include <errno.h>
 #include <iconv.h>
 #include <inttypes.h>
 #include <stdio.h>
+#include <string.h>
+
+#include <map>
 
 #include "FieldNames.h"
 #include "vokDSPsr.h"
@@ -27,6 +31,19 @@ void vFnPutHex(const uint8_t *lpb, uint32_t cb) {
     fwrite(ach, 1, ich, stdout);
 }
 
+void vFnPutJsonString(const std::string &s) {
+    putchar('"');
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\')
+            printf("\\%c", c);
+        else if (c < 0x20 || c >= 0x7F)
+            printf("\\u%04X", c);
+        else
+            putchar(c);
+    }
+    putchar('"');
+}
+
 class ListingReport : public Report {
   public:
     using Report::Report;
@@ -34,9 +51,10 @@ class ListingReport : public Report {
     void Field(const FieldView &field) override {
         Report::Field(field);
         if (nFields_ == 1 && nRecords_ == 0)
-            printf("%-12s %6s  %-6s %-3s  %-40s %5s %5s %5s  %s\n", "offset", "length",
-                   "id", "abr", "name", "flags", "seq", "data", "first data bytes");
-        printf("%012" PRIu64 " ", field.ibOffset);
+            printf("%-12s %6s  %-6s %-3s  %-40s %5s %5s %5s  %s\n", szFnOffsetHeading(),
+                   "length", "id", "abr", "name", "flags", "seq", "data",
+                   "first data bytes");
+        printf("%s ", sFnOffset(field.ibOffset).c_str());
         PrintField(field);
         putchar('\n');
     }
@@ -44,10 +62,11 @@ class ListingReport : public Report {
     void Record(const RecordView &record) override {
         Report::Record(record);
         if (nRecords_ == 1)
-            printf("%8s %-12s %2s %3s %6s  %s\n", "record", "offset", "cc", "trc",
-                   "length", "data");
-        printf("%8" PRIu64 " %012" PRIu64 " %02X %3u %6u  ", record.nRecord,
-               record.ibOffset, record.bCC, record.bTRC, record.cbData);
+            printf("%8s %-12s %2s %3s %6s  %s\n", "record", szFnOffsetHeading(), "cc",
+                   "trc", "length", "data");
+        printf("%8" PRIu64 " %s %02X %3u %6u  ", record.nRecord,
+               sFnOffset(record.ibOffset).c_str(), record.bCC, record.bTRC,
+               record.cbData);
         if (record.lpField != nullptr) {
             printf("field ");
             PrintField(*record.lpField);
@@ -59,6 +78,10 @@ class ListingReport : public Report {
     }
 
   private:
+    const char *szFnOffsetHeading() const {
+        return options_.fHex ? "offset(hex)" : "offset(dec)";
+    }
+
     void PrintField(const FieldView &field) {
         const FieldName &name = FnFieldName(field.dwID);
         printf("%6u  %06X %-3s  %-40s    %02X %5u %5u  ", field.cbLength, field.dwID,
@@ -102,6 +125,20 @@ class JsonReport : public Report {
         puts("\"}");
     }
 
+    void Error(const ErrorView &error) override {
+        Report::Error(error);
+        printf("{\"error\":");
+        vFnPutJsonString(error.sMessage);
+        if (error.szStatus != nullptr) printf(",\"status\":\"%s\"", error.szStatus);
+        printf(",\"offset\":%" PRIu64, error.ibOffset);
+        if (error.cbSkipped != 0) printf(",\"skipped\":%" PRIu64, error.cbSkipped);
+        if (!error.sDetail.empty()) {
+            printf(",\"detail\":");
+            vFnPutJsonString(error.sDetail);
+        }
+        puts("}");
+    }
+
   private:
     static void PrintFieldMembers(const FieldView &field) {
         const FieldName &name = FnFieldName(field.dwID);
@@ -116,31 +153,81 @@ class JsonReport : public Report {
     }
 };
 
+// Only the summary counts fields by identifier: the table grows with every
+// distinct one, so the listing modes go without it.
 class StatsReport : public Report {
   public:
     using Report::Report;
 
-    int Finish(const std::string &sInput, uint64_t cbRead) override {
-        printf("input: %s\nbytes read: %" PRIu64 "\n", sInput.c_str(), cbRead);
+    void Field(const FieldView &field) override {
+        Report::Field(field);
+        ++mapFieldCounts_[field.dwID];
+    }
+
+    void Record(const RecordView &record) override {
+        Report::Record(record);
+        if (record.lpField != nullptr) ++mapFieldCounts_[record.lpField->dwID];
+    }
+
+    int Finish(uint64_t cbRead) override {
+        if (options_.fJson)
+            PrintJson(cbRead);
+        else
+            PrintText(cbRead);
+        return Report::Finish(cbRead);
+    }
+
+  private:
+    void PrintText(uint64_t cbRead) const {
+        printf("input: %s\nbytes read: %" PRIu64 "\n", sInput_.c_str(), cbRead);
         if (nRecords_ != 0) printf("records: %" PRIu64 "\n", nRecords_);
         printf("structured fields: %" PRIu64 "\n", nFields_);
         printf("documents: %" PRIu64 "\npages: %" PRIu64 "\n", nFnCount(dwBeginDocument),
-               nFnCount(dwBeginPage));
+               nFnPages());
         for (const auto &[dwID, nCount] : mapFieldCounts_) {
             const FieldName &name = FnFieldName(dwID);
             printf("  %06X %-3s  %-40s %10" PRIu64 "\n", dwID, name.szAbbreviation,
                    name.szName, nCount);
         }
+        if (fFnTextLines(options_)) printf("lines cut: %" PRIu64 "\n", nLinesCut_);
+        if (cbSkipped_ != 0) printf("bytes skipped: %" PRIu64 "\n", cbSkipped_);
         printf("errors: %" PRIu64 "\n", nErrors_);
         if (nErrors_ != 0) printf("first error: %s\n", sFirstError_.c_str());
-        return Report::Finish(sInput, cbRead);
     }
 
-  private:
+    void PrintJson(uint64_t cbRead) const {
+        printf("{\"input\":");
+        vFnPutJsonString(sInputRaw_);
+        printf(",\"bytesRead\":%" PRIu64 ",\"records\":%" PRIu64
+               ",\"structuredFields\":%" PRIu64 ",\"documents\":%" PRIu64
+               ",\"pages\":%" PRIu64 ",\"linesCut\":%" PRIu64 ",\"bytesSkipped\":%" PRIu64
+               ",\"fields\":[",
+               cbRead, nRecords_, nFields_, nFnCount(dwBeginDocument), nFnPages(),
+               nLinesCut_, cbSkipped_);
+        const char *szSeparator = "";
+        for (const auto &[dwID, nCount] : mapFieldCounts_) {
+            const FieldName &name = FnFieldName(dwID);
+            printf("%s{\"id\":\"%06X\",\"type\":\"%s\",\"name\":\"%s\",\"count\":%" PRIu64
+                   "}",
+                   szSeparator, dwID, name.szAbbreviation, name.szName, nCount);
+            szSeparator = ",";
+        }
+        printf("],\"errors\":%" PRIu64, nErrors_);
+        if (nErrors_ != 0) {
+            printf(",\"firstError\":");
+            vFnPutJsonString(sFirstError_);
+        }
+        puts("}");
+    }
+
+    uint64_t nFnPages() const { return nFnCount(dwBeginPage) + nPages_; }
+
     uint64_t nFnCount(uint32_t dwID) const {
         auto it = mapFieldCounts_.find(dwID);
         return it == mapFieldCounts_.end() ? 0 : it->second;
     }
+
+    std::map<uint32_t, uint64_t> mapFieldCounts_;
 };
 
 }  // namespace
@@ -163,38 +250,90 @@ bool TextDecoder::fFnInit(bool fEbcdic, const std::string &sCodepage) {
     return true;
 }
 
-void Report::Field(const FieldView &field) {
-    ++nFields_;
-    ++mapFieldCounts_[field.dwID];
+void Report::SetInput(const std::string &sName, std::function<void()> vfnBeforeMessage) {
+    sInputRaw_ = sName;
+    sInput_ = sFnEscaped(sName);
+    vfnBeforeMessage_ = std::move(vfnBeforeMessage);
 }
+
+void Report::Field(const FieldView &) { ++nFields_; }
 
 void Report::Record(const RecordView &record) {
     ++nRecords_;
-    if (record.lpField != nullptr) Report::Field(*record.lpField);
+    if (record.fNewPage) ++nPages_;
+    if (record.lpField != nullptr) ++nFields_;
 }
 
-void Report::Error(uint64_t ibOffset, const char *szCode, const std::string &sDetail) {
-    std::string sError = std::string(szCode) + " at offset " + std::to_string(ibOffset);
-    if (!sDetail.empty()) sError += ": " + sDetail;
+std::string Report::sFnOffset(uint64_t ib) const {
+    char sz[32];
+    snprintf(sz, sizeof sz, options_.fHex ? "%012" PRIX64 : "%012" PRIu64, ib);
+    return sz;
+}
+
+std::string Report::sFnMessageOffset(uint64_t ib) const {
+    char sz[40];
+    snprintf(sz, sizeof sz, options_.fHex ? "offset 0x%" PRIX64 : "offset %" PRIu64, ib);
+    return sz;
+}
+
+// One style: dspdump: INPUT: offset N: message (STATUS)
+void Report::Error(const ErrorView &error) {
+    std::string sError = sFnMessageOffset(error.ibOffset) + ": " + error.sMessage;
+    if (error.szStatus != nullptr) sError += std::string(" (") + error.szStatus + ")";
     fflush(stdout);
-    fprintf(stderr, "dspdump: %s\n", sError.c_str());
+    if (vfnBeforeMessage_) vfnBeforeMessage_();
+    fprintf(stderr, "dspdump: %s: %s\n", sInput_.c_str(), sError.c_str());
     if (nErrors_++ == 0) sFirstError_ = sError;
+    cbSkipped_ += error.cbSkipped;
 }
 
-int Report::Finish(const std::string &, uint64_t) {
+void Report::Note(uint64_t ibOffset, const std::string &sMessage) {
     fflush(stdout);
+    if (vfnBeforeMessage_) vfnBeforeMessage_();
+    fprintf(stderr, "dspdump: %s: %s: %s\n", sInput_.c_str(),
+            sFnMessageOffset(ibOffset).c_str(), sMessage.c_str());
+}
+
+bool Report::OutputFailed() {
+    if (nWriteErrno_ == 0 && ferror(stdout)) nWriteErrno_ = errno != 0 ? errno : EIO;
+    return nWriteErrno_ != 0;
+}
+
+int Report::Finish(uint64_t) {
+    if (fflush(stdout) != 0 && nWriteErrno_ == 0) nWriteErrno_ = errno;
+    if (OutputFailed()) {
+        if (nWriteErrno_ == EPIPE) return 1;  // a closed pipe, where SIGPIPE is ignored
+        if (vfnBeforeMessage_) vfnBeforeMessage_();
+        fprintf(stderr, "dspdump: cannot write the output: %s\n", strerror(nWriteErrno_));
+        return 1;
+    }
     return nErrors_ == 0 ? 0 : 1;
 }
 
-std::unique_ptr<Report> FnMakeReport(Output output, const TextDecoder &text) {
-    switch (output) {
-        case Output::Json:
-            return std::make_unique<JsonReport>(text);
-        case Output::Stats:
-            return std::make_unique<StatsReport>(text);
-        default:
-            return std::make_unique<ListingReport>(text);
+std::unique_ptr<Report> FnMakeReport(const Options &options, const TextDecoder &text) {
+    if (options.fStats) return std::make_unique<StatsReport>(text, options);
+    if (options.fJson) return std::make_unique<JsonReport>(text, options);
+    return std::make_unique<ListingReport>(text, options);
+}
+
+std::string sFnEscaped(const std::string &sText) {
+    std::string s;
+    for (unsigned char c : sText) {
+        char sz[8];
+        if (c == '\n')
+            s += "\\n";
+        else if (c == '\t')
+            s += "\\t";
+        else if (c == '\r')
+            s += "\\r";
+        else if (c < 0x20 || c == 0x7F) {
+            snprintf(sz, sizeof sz, "\\x%02X", c);
+            s += sz;
+        } else {
+            s += static_cast<char>(c);
+        }
     }
+    return s;
 }
 
 const char *szFnStatusName(uint32_t dwStatus) {

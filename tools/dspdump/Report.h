@@ -1,11 +1,11 @@
 // What dspdump prints: a listing, JSON Lines or a summary. The dump loops
-// hand every field, record and error to one Report.
+// hand every field, record, error and note to one Report.
 #ifndef VOKDSP_DSPDUMP_REPORT_H
 #define VOKDSP_DSPDUMP_REPORT_H
 
 #include <stdint.h>
 
-#include <map>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,9 +28,20 @@ struct RecordView {
     uint64_t ibOffset = 0;
     uint8_t bCC = 0;
     uint8_t bTRC = 0;
+    bool fNewPage = false;  // a form feed, a skip to channel 1, or the first record
     const uint8_t *lpbData = nullptr;
     uint16_t cbData = 0;
     const FieldView *lpField = nullptr;  // an embedded structured field
+};
+
+// An error found in the input. szStatus is the library's status name, or
+// null when dspdump found the fault itself.
+struct ErrorView {
+    uint64_t ibOffset = 0;
+    const char *szStatus = nullptr;
+    std::string sMessage;  // for people
+    std::string sDetail;   // the library's own text, JSON only
+    uint64_t cbSkipped = 0;
 };
 
 // Shows record bytes as printable ASCII, from EBCDIC through iconv if asked.
@@ -46,28 +57,48 @@ class TextDecoder {
 
 class Report {
   public:
-    explicit Report(const TextDecoder &text) : text_(text) {}
+    Report(const TextDecoder &text, const Options &options)
+        : text_(text), options_(options) {}
     virtual ~Report() = default;
 
+    // The input's name for messages; vfnBeforeMessage runs before each one.
+    void SetInput(const std::string &sName, std::function<void()> vfnBeforeMessage);
     virtual void Field(const FieldView &field);
     virtual void Record(const RecordView &record);
-    // Prints the error on stderr and counts it.
-    void Error(uint64_t ibOffset, const char *szCode, const std::string &sDetail);
+    // Prints the error on stderr (and in the JSON stream) and counts it.
+    virtual void Error(const ErrorView &error);
+    // A remark on stderr that is no error.
+    void Note(uint64_t ibOffset, const std::string &sMessage);
+    void LineCut() { ++nLinesCut_; }
+    // True once a write to stdout has failed: the dump loops stop.
+    bool OutputFailed();
     // Closes the output; returns the exit status.
-    virtual int Finish(const std::string &sInput, uint64_t cbRead);
+    virtual int Finish(uint64_t cbRead);
 
   protected:
+    std::string sFnOffset(uint64_t ib) const;         // listing column
+    std::string sFnMessageOffset(uint64_t ib) const;  // "offset N" in messages
     const TextDecoder &text_;
+    const Options &options_;
+    std::string sInput_;  // escaped for the terminal
+    std::string sInputRaw_;
+    std::function<void()> vfnBeforeMessage_;
     uint64_t nFields_ = 0;
     uint64_t nRecords_ = 0;
+    uint64_t nPages_ = 0;  // of line data
     uint64_t nErrors_ = 0;
+    uint64_t nLinesCut_ = 0;
+    uint64_t cbSkipped_ = 0;
     std::string sFirstError_;
-    std::map<uint32_t, uint64_t> mapFieldCounts_;
+    int nWriteErrno_ = 0;
 };
 
-std::unique_ptr<Report> FnMakeReport(Output output, const TextDecoder &text);
+std::unique_ptr<Report> FnMakeReport(const Options &options, const TextDecoder &text);
 
 const char *szFnStatusName(uint32_t dwStatus);
+
+// sText with control characters, DEL and backslash written as C escapes.
+std::string sFnEscaped(const std::string &sText);
 
 }  // namespace dspdump
 

@@ -1,27 +1,37 @@
+#include <stdio.h>
+
 #include <string>
+#include <vector>
 
 #include "Dump.h"
+#include "FieldNames.h"
+#include "PlausibleField.h"
 #include "vokDSPsr.h"
 
 namespace dspdump {
 namespace {
 
 constexpr uint16_t cbFieldData = 65535;  // room for the longest data a field has
+constexpr size_t cbScanStep = size_t{1}
+                              << 17;  // resynchronisation looks this far at once
+constexpr uint8_t bIntroducer = 0x5A;
 
-// Bytes in front of each field. The reader tells the framings apart the same
-// way; the listing needs it only to find a field's header in the input.
-uint32_t cbFnFramingBytes(const InputSource &source) {
-    if (source.nByteAt(0) == 0x5A || source.nByteAt(3) == 0xD3) return 0;
-    if (source.nByteAt(4) == 0x5A || source.nByteAt(7) == 0xD3) return 4;
+// Bytes in front of each field, from the served offset where a reader
+// started. The reader tells the framings apart the same way; the listing
+// needs it only to find a field's header in the input.
+uint32_t cbFnFramingBytes(const InputSource &source, uint64_t ibServed) {
+    if (source.nByteAt(ibServed) == 0x5A || source.nByteAt(ibServed + 3) == 0xD3)
+        return 0;
+    if (source.nByteAt(ibServed + 4) == 0x5A || source.nByteAt(ibServed + 7) == 0xD3)
+        return 4;
     return 2;
 }
 
 // The field the reader just delivered: its data length is what its record
-// took after framing, header and extension.
+// took after framing, header and extension. Offsets are served ones.
 FieldView FnDeliveredField(const SFREC *lpRec, const InputSource &source,
                            uint64_t ibStart, uint64_t ibEnd, uint32_t cbFraming) {
     FieldView field;
-    field.ibOffset = ibStart;
     field.cbLength = lpRec->hdr.cbSF + 1u;
     field.dwID = lpRec->hdr.dwID;
     field.bFlags = lpRec->hdr.bFlags;
@@ -35,49 +45,166 @@ FieldView FnDeliveredField(const SFREC *lpRec, const InputSource &source,
     return field;
 }
 
+ErrorView FnError(uint64_t ibOffset, uint32_t dwStatus, std::string sMessage) {
+    ErrorView error;
+    error.ibOffset = ibOffset;
+    error.szStatus = dwStatus != DSP_OK ? szFnStatusName(dwStatus) : nullptr;
+    error.sMessage = std::move(sMessage);
+    return error;
+}
+
+std::string sFnMessage(uint32_t dwStatus) {
+    switch (dwStatus) {
+        case DSP_ERR_NOT_SF:
+            return "no structured-field introducer (0x5A) where a field is due";
+        case DSP_ERR_BAD_RECORD:
+            return "structured-field length shorter than its header";
+        case DSP_ERR_RECORD_TOO_LONG:
+            return "structured field longer than the room for it";
+        default:
+            return "refused structured field";
+    }
+}
+
+// Lists a structured-field stream with one library reader after another: a
+// new one starts after leading fields the reader does not start on, which
+// dspdump lists itself, and, with --keep-going, at the next plausible field
+// after damage.
+class SfDumper {
+  public:
+    SfDumper(InputSource &source, const Options &options, Report &report)
+        : source_(source), options_(options), report_(report) {}
+
+    void Run(bool fRequired) {
+        uint64_t ibBase = 0;
+        while (ibBase != cbNoResume && !report_.OutputFailed()) {
+            source_.Restart(ibBase);
+            const uint64_t ibServed = source_.Served();  // where this reader starts
+            uint32_t dwStatus = DSP_OK;
+            SFREC *lpRec = lpibmsfFnCreate(nullptr, cbFieldData, &InputSource::Read,
+                                           source_.Context(), &dwStatus);
+            if (lpRec != nullptr) {
+                ibBase = ibFnReadFields(lpRec, ibBase, ibServed);
+                fFnDestroyIBMSF(lpRec);
+            } else {
+                ibBase = ibFnListRefusedField(ibBase, dwStatus, fRequired);
+            }
+        }
+    }
+
+  private:
+    static constexpr uint64_t cbNoResume = UINT64_MAX;
+
+    bool fFnAtEnd(uint64_t ib) {
+        uint8_t b;
+        return source_.cbFnPeek(ib, &b, 1) == 0;
+    }
+
+    // A field the reader's create refused: listed here when it is plausible;
+    // else the stream is refused (or, after resynchronising, ends).
+    uint64_t ibFnListRefusedField(uint64_t ib, uint32_t dwStatus, bool fRequired) {
+        if (fFnAtEnd(ib) && ib != 0) return cbNoResume;
+        abScan_.resize(cbPlausibleLookahead);
+        const size_t cb = source_.cbFnPeek(ib, abScan_.data(), abScan_.size());
+        const uint32_t cbField =
+            cbFnPlausibleField(abScan_.data(), cb, cb < cbPlausibleLookahead);
+        FieldView field;
+        if (cbField == 0 || !fFnParseField(abScan_.data(), cbField, &field)) {
+            std::string sWhy =
+                dwStatus == DSP_ERR_UNKNOWN_SF_ID
+                    ? "the first structured field has an unknown identifier"
+                    : "not a structured-field stream";
+            if (!fRequired && ib == 0)
+                sWhy += " (for line data use --line=text|fixed|var|vb)";
+            report_.Error(FnError(ib, dwStatus, sWhy));
+            return cbNoResume;
+        }
+        field.ibOffset = ib;
+        const FieldName &name = FnFieldName(field.dwID);
+        char szID[8];
+        snprintf(szID, sizeof szID, "%06X", field.dwID);
+        report_.Note(ib, std::string("the reader does not start on ") + name.szName +
+                             " (" + szID +
+                             "); dspdump lists it and hands on what follows");
+        report_.Field(field);
+        return ib + cbField;
+    }
+
+    // Where the next plausible field starts at or after ib, or the input ends.
+    uint64_t ibFnNextPlausible(uint64_t ib) {
+        abScan_.resize(cbScanStep + cbPlausibleLookahead);
+        for (;; ib += cbScanStep) {
+            const size_t cb = source_.cbFnPeek(ib, abScan_.data(), abScan_.size());
+            const bool fEnds = cb < abScan_.size();
+            const size_t cbCandidates = fEnds ? cb : cbScanStep;
+            for (size_t i = 0; i < cbCandidates; ++i)
+                if (abScan_[i] == bIntroducer &&
+                    cbFnPlausibleField(abScan_.data() + i, cb - i, fEnds) != 0)
+                    return ib + i;
+            if (fEnds) return ib + cb;
+        }
+    }
+
+    // Lists what one reader started at file offset ibBase delivers; returns
+    // where the next one starts.
+    uint64_t ibFnReadFields(SFREC *lpRec, uint64_t ibBase, uint64_t ibServed) {
+        const uint32_t cbFraming = cbFnFramingBytes(source_, ibServed);
+        Position64 position;
+        uint64_t ibStart = 0;        // of the field due, from the reader's start
+        bool fInSkippedRun = false;  // consecutive bytes that are no introducer
+        for (;;) {
+            uint32_t dwStatus = DSP_OK;
+            const int32_t cbSF = fFnGetNextIBMSF(lpRec, &dwStatus);
+            uint32_t cbPos = 0, cbLen = 0;
+            fFnGetIBMSFCurrentRecordInfo(lpRec, &cbPos, &cbLen, nullptr);
+            const uint64_t ibEnd = position.Update(cbPos);
+            if (cbSF != 0) {
+                FieldView field = FnDeliveredField(lpRec, source_, ibServed + ibStart,
+                                                   ibServed + ibEnd, cbFraming);
+                field.ibOffset = ibBase + ibStart;
+                report_.Field(field);
+                fInSkippedRun = false;
+                if (report_.OutputFailed()) return cbNoResume;
+            } else if (dwStatus == DSP_ERR_NOT_SF && options_.fKeepGoing &&
+                       cbFraming == 0) {
+                const uint64_t ibNext = ibFnNextPlausible(ibBase + ibStart + 1);
+                ErrorView error =
+                    FnError(ibBase + ibStart, dwStatus, sFnMessage(dwStatus));
+                error.cbSkipped = ibNext - (ibBase + ibStart);
+                error.sMessage +=
+                    "; skipped " + std::to_string(error.cbSkipped) +
+                    (fFnAtEnd(ibNext) ? " bytes to the end of the input"
+                                      : " bytes to the next plausible field");
+                report_.Error(error);
+                return fFnAtEnd(ibNext) ? cbNoResume : ibNext;
+            } else if (dwStatus != DSP_OK) {
+                const bool fRepeat = fInSkippedRun && dwStatus == DSP_ERR_NOT_SF;
+                if (!fRepeat)
+                    report_.Error(
+                        FnError(ibBase + ibStart, dwStatus, sFnMessage(dwStatus)));
+                fInSkippedRun = dwStatus == DSP_ERR_NOT_SF;
+                if (!options_.fKeepGoing) return cbNoResume;
+            } else {
+                if (ibEnd != ibStart)
+                    report_.Error(FnError(ibBase + ibStart, DSP_OK,
+                                          "the input ends inside a structured field"));
+                return cbNoResume;
+            }
+            ibStart = ibEnd;
+        }
+    }
+
+    InputSource &source_;
+    const Options &options_;
+    Report &report_;
+    std::vector<uint8_t> abScan_;
+};
+
 }  // namespace
 
-int nFnDumpStructuredFields(InputSource &source, const Options &options, Report &report,
-                            bool fRequired) {
-    uint32_t dwStatus = DSP_OK;
-    SFREC *lpRec = lpibmsfFnCreate(nullptr, cbFieldData, &InputSource::Read,
-                                   source.Context(), &dwStatus);
-    if (lpRec == nullptr) {
-        std::string sWhy = dwStatus == DSP_ERR_UNKNOWN_SF_ID
-                               ? "the first structured field has an unknown identifier"
-                               : "not a structured-field stream";
-        if (!fRequired) sWhy += " (for line data use --line=text|fixed|var|vb)";
-        report.Error(0, dwStatus != DSP_OK ? szFnStatusName(dwStatus) : "refused", sWhy);
-        return report.Finish(source.Name(), source.Delivered());
-    }
-    const uint32_t cbFraming = cbFnFramingBytes(source);
-    Position64 position;
-    uint64_t ibStart = 0;
-    bool fInSkippedRun = false;  // consecutive bytes that are no introducer
-    for (;;) {
-        const int32_t cbSF = fFnGetNextIBMSF(lpRec, &dwStatus);
-        uint32_t cbPos = 0, cbLen = 0;
-        fFnGetIBMSFCurrentRecordInfo(lpRec, &cbPos, &cbLen, nullptr);
-        const uint64_t ibEnd = position.Update(cbPos);
-        if (cbSF != 0) {
-            report.Field(FnDeliveredField(lpRec, source, ibStart, ibEnd, cbFraming));
-            fInSkippedRun = false;
-        } else if (dwStatus != DSP_OK) {
-            const bool fRepeat = fInSkippedRun && dwStatus == DSP_ERR_NOT_SF;
-            if (!fRepeat) report.Error(ibStart, szFnStatusName(dwStatus), "");
-            fInSkippedRun = dwStatus == DSP_ERR_NOT_SF;
-            dwStatus = DSP_OK;
-            if (!options.fKeepGoing) break;
-        } else {
-            if (ibEnd != ibStart)
-                report.Error(ibStart, "truncated",
-                             "the input ends inside a structured field");
-            break;
-        }
-        ibStart = ibEnd;
-    }
-    fFnDestroyIBMSF(lpRec);
-    return report.Finish(source.Name(), source.Delivered());
+void vFnDumpStructuredFields(InputSource &source, const Options &options, Report &report,
+                             bool fRequired) {
+    SfDumper(source, options, report).Run(fRequired);
 }
 
 bool fFnParseField(const uint8_t *lpb, uint32_t cb, FieldView *lpField) {

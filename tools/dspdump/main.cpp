@@ -1,6 +1,7 @@
 // dspdump: lists the structured fields or line-data records of a print
 // stream, one line each, as JSON Lines, or as a summary.
 #include <stdio.h>
+#include <unistd.h>
 
 #include "Dump.h"
 #include "InputSource.h"
@@ -15,20 +16,27 @@ int main(int argc, char **argv) {
     if (nParsed >= 0) return nParsed;
 
     TextDecoder text;
-    const bool fEbcdic = options.mode == Mode::LineData && (options.wFormat & 0x1000);
+    const bool fEbcdic = options.mode == Mode::LineData && (options.wFormat & wOptEbcdic);
     if (!text.fFnInit(fEbcdic, options.sCodepage)) {
-        fprintf(stderr, "dspdump: unknown code page: %s\n", options.sCodepage.c_str());
+        fprintf(stderr, "dspdump: unknown code page: %s\n",
+                sFnEscaped(options.sCodepage).c_str());
         return 2;
     }
     InputSource source(options.sPath);
     if (!source.Open()) {
-        fprintf(stderr, "dspdump: cannot read %s: %s\n", source.Name().c_str(),
-                source.OpenError().c_str());
+        fprintf(stderr, "dspdump: %s: cannot read: %s\n",
+                sFnEscaped(source.Name()).c_str(), source.OpenError().c_str());
         return 1;
     }
-    source.EnableProgress(options.progress);
-    std::unique_ptr<Report> report = FnMakeReport(options.output, text);
-    if (options.mode == Mode::LineData) return nFnDumpLineData(source, options, *report);
-    return nFnDumpStructuredFields(source, options, *report,
-                                   options.mode == Mode::StructuredFields);
+    source.EnableProgress(options.progress, !options.fStats && isatty(STDOUT_FILENO));
+    std::unique_ptr<Report> report = FnMakeReport(options, text);
+    report->SetInput(source.Name(), [&source] { source.BreakProgress(); });
+    if (options.mode == Mode::LineData)
+        vFnDumpLineData(source, options, *report);
+    else
+        vFnDumpStructuredFields(source, options, *report,
+                                options.mode == Mode::StructuredFields);
+    fflush(stdout);  // the listing before the progress line ends
+    source.FinishProgress();
+    return report->Finish(source.Delivered());
 }
