@@ -6,4 +6,7 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake -S . -B build >/dev/null
 cmake --build build --target dspdump -j"$(nproc)" >/dev/null
+# Without arguments, the bundled sample even when standard input is not a
+# terminal (dspdump alone would read standard input then).
+[ $# -gt 0 ] || set -- --sample
 exec build/tools/dspdump/dspdump "$@"
