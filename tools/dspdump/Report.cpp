@@ -12,6 +12,7 @@
 #include "vokDSPsr.h"
 
 namespace dspdump {
+using namespace modca;
 namespace {
 
 constexpr uint32_t cbListedData = 16;  // data bytes a listing line shows

@@ -9,6 +9,7 @@
 #include "vokDSPsr.h"
 
 namespace dspdump {
+using namespace modca;
 namespace {
 
 constexpr uint16_t cbFieldData = 65535;  // room for the longest data a field has
