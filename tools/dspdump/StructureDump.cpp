@@ -18,13 +18,6 @@ namespace {
 using modca::FieldInfo;
 using modca::StructureTracker;
 
-constexpr uint32_t dwMapCodedFont = 0xD3AB8A;
-constexpr uint32_t dwMapPageOverlay = 0xD3ABD8;
-constexpr uint32_t dwMapDataResource = 0xD3ABC3;
-constexpr uint32_t dwIncludePageOverlay = 0xD3AFD8;
-constexpr uint32_t dwIncludePageSegment = 0xD3AF5F;
-constexpr uint32_t dwIncludeObject = 0xD3AFC3;
-
 // Decoded text is printable ASCII; only quotes and backslashes need escapes.
 std::string sFnJson(const std::string &s) {
     std::string sQuoted = "\"";
@@ -51,9 +44,9 @@ const char *szFnFqnName(int nType) {
             return "charset";
         case modca::nFqnCodedFont:
             return "font";
-        case 0xBE:
+        case modca::nFqnObjectInternal:
             return "object";
-        case 0xDE:
+        case modca::nFqnObjectExternal:
             return "external";
         default:
             return "name";
@@ -180,8 +173,9 @@ void ResourceTally::CountFqns(const char *szKind, const FieldInfo &info,
                               const StructureTracker &tracker) {
     for (const modca::Triplet &t : info.triplets)
         if (t.bId == modca::bFullyQualifiedName && !t.sValue.empty() &&
-            (t.nType == modca::nFqnResourceReference || t.nType == 0xBE ||
-             t.nType == 0xDE))
+            (t.nType == modca::nFqnResourceReference ||
+             t.nType == modca::nFqnObjectInternal ||
+             t.nType == modca::nFqnObjectExternal))
             Count(szKind, t.sValue, tracker);
 }
 
@@ -205,22 +199,22 @@ void ResourceTally::Note(const FieldView &field, const StructureTracker &tracker
     const FieldInfo info =
         modca::FnInterpretField(field.dwID, field.lpbData, field.cbData);
     const uint8_t bCategory = modca::bFnCategory(field.dwID);
-    if (field.dwID == dwMapCodedFont) {
+    if (field.dwID == modca::dwMapCodedFont) {
         for (const modca::FontMapping &font : info.fonts) {
             const std::string sName = !font.sCodedFont.empty()
                                           ? font.sCodedFont
                                           : font.sCharacterSet + " " + font.sCodePage;
             Count("font", sName, tracker).font = font;
         }
-    } else if (field.dwID == dwIncludePageOverlay) {
+    } else if (field.dwID == modca::dwIncludePageOverlay) {
         Count("overlay", info.sObjectName, tracker);
-    } else if (field.dwID == dwMapPageOverlay) {
+    } else if (field.dwID == modca::dwMapPageOverlay) {
         CountFqns("overlay", info, tracker);
-    } else if (field.dwID == dwIncludePageSegment) {
+    } else if (field.dwID == modca::dwIncludePageSegment) {
         Count("segment", info.sObjectName, tracker);
-    } else if (field.dwID == dwIncludeObject) {
+    } else if (field.dwID == modca::dwIncludeObject) {
         Count("object", info.sObjectName, tracker);
-    } else if (field.dwID == dwMapDataResource) {
+    } else if (field.dwID == modca::dwMapDataResource) {
         CountFqns("object", info, tracker);
     } else if (modca::fFnIsBegin(field.dwID) && tracker.fInside(modca::bResourceGroup) &&
                bCategory != modca::bResourceGroup &&

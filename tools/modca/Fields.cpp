@@ -1,16 +1,12 @@
 #include "Fields.h"
 
 #include "Ebcdic.h"
+#include "FieldNames.h"
 
 namespace modca {
 namespace {
 
 constexpr size_t cbNameToken = 8;
-constexpr uint32_t dwIncludePageOverlay = 0xD3AFD8;
-constexpr uint32_t dwIncludePageSegment = 0xD3AF5F;
-constexpr uint32_t dwIncludeObject = 0xD3AFC3;
-constexpr uint32_t dwTagLogicalElement = 0xD3A090;
-constexpr uint32_t dwNoOperation = 0xD3EEEE;
 constexpr size_t cbIncludeObjectFixed = 27;  // name to reference coordinate system
 
 Triplet FnDecodeTriplet(const uint8_t *lpb, size_t cb) {
@@ -29,7 +25,7 @@ Triplet FnDecodeTriplet(const uint8_t *lpb, size_t cb) {
 }
 
 size_t ibFnTripletStart(uint32_t dwID) {
-    if (dwID == 0xD3A8A8 || dwID == 0xD3A8CE) return cbNameToken + 2;  // BDT, BRS
+    if (dwID == dwBeginDocument || dwID == dwBeginResource) return cbNameToken + 2;
     if (dwID == dwIncludeObject) return cbIncludeObjectFixed;
     if (fFnIsBegin(dwID) || fFnIsEnd(dwID)) return cbNameToken;
     return 0;
@@ -61,7 +57,7 @@ void FnInterpretMap(uint32_t dwID, const uint8_t *lpb, size_t cb, FieldInfo *lpI
         std::vector<Triplet> group;
         if (!fFnParseTriplets(lpb + ib + 2, cbGroup - 2, &group))
             lpInfo->fMalformed = true;
-        if (dwID == 0xD3AB8A) lpInfo->fonts.push_back(FnFontMapping(group));
+        if (dwID == dwMapCodedFont) lpInfo->fonts.push_back(FnFontMapping(group));
         lpInfo->triplets.insert(lpInfo->triplets.end(), group.begin(), group.end());
         ib += cbGroup;
     }

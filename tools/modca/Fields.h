@@ -32,6 +32,8 @@ constexpr int nFqnResourceReference = 0x84;
 constexpr int nFqnCodePage = 0x85;
 constexpr int nFqnCharacterSet = 0x86;
 constexpr int nFqnCodedFont = 0x8E;
+constexpr int nFqnObjectInternal = 0xBE;
+constexpr int nFqnObjectExternal = 0xDE;
 
 struct Triplet {
     uint8_t bId = 0;

@@ -8,8 +8,6 @@
 namespace modca {
 namespace {
 
-constexpr uint32_t dwTagLogicalElement = 0xD3A090;
-
 std::string sFnDescribe(uint32_t dwID, const std::string &sName) {
     const FieldName &name = FnFieldName(dwID);
     std::string s = *name.szName ? name.szName : name.szAbbreviation;
