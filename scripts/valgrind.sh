@@ -16,7 +16,7 @@ done
 echo "== valgrind allocation_tests =="
 "${memcheck[@]}" --soname-synonyms=somalloc=nouserintercepts \
   build/tests/allocation_tests --gtest_brief=1
-for target in fuzz_linedata fuzz_sf; do
+for target in fuzz_linedata fuzz_sf fuzz_modca; do
   echo "== valgrind ${target}_replay =="
   "${memcheck[@]}" "build/fuzz/${target}_replay" "build/fuzz/corpus/$target"
 done
