@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 limit=(-max_total_time=60)
 max_len=8192
-targets=(fuzz_linedata fuzz_sf)
+targets=(fuzz_linedata fuzz_sf fuzz_modca)
 keep=""
 if [ "${1:-}" = --runs ]; then
   limit=(-runs="$2")

@@ -9,14 +9,14 @@ bash scripts/deps.sh
 [ -x build/tests/linedata_tests ] || bash scripts/test.sh
 memcheck=(valgrind --quiet --leak-check=full --show-leak-kinds=definite,indirect,possible
           --errors-for-leak-kinds=definite,indirect,possible --error-exitcode=1)
-for program in linedata_tests ibmsf_tests platform_tests header_c99; do
+for program in linedata_tests ibmsf_tests platform_tests modca/modca_tests header_c99; do
   echo "== valgrind $program =="
   "${memcheck[@]}" "build/tests/$program" --gtest_brief=1
 done
 echo "== valgrind allocation_tests =="
 "${memcheck[@]}" --soname-synonyms=somalloc=nouserintercepts \
   build/tests/allocation_tests --gtest_brief=1
-for target in fuzz_linedata fuzz_sf; do
+for target in fuzz_linedata fuzz_sf fuzz_modca; do
   echo "== valgrind ${target}_replay =="
   "${memcheck[@]}" "build/fuzz/${target}_replay" "build/fuzz/corpus/$target"
 done

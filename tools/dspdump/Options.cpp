@@ -44,6 +44,16 @@ const char szHelp[] =
     "  --progress         show progress on stderr (default: for large files on a tty;\n"
     "                     never over a listing on the same terminal)\n"
     "  --no-progress      never show progress\n"
+    "Document structure (structured fields; memory stays flat except for --resources):\n"
+    "  --pages            one line per page: offset, length, name, page group, tags\n"
+    "  --tree             the listing indented by Begin/End nesting\n"
+    "  --check            verify Begin/End nesting; one message per problem,\n"
+    "                     exit 1 if any (unknown identifiers are warnings)\n"
+    "  --resources        fonts, overlays, segments and objects used, pages using\n"
+    "                     each; remembers every name met\n"
+    "  --page=N[-M]       list only the fields of pages N to M, with their Begins\n"
+    "  --type=ABR,...     list only these fields (abbreviation or hex identifier)\n"
+    "  --offset=X         list only the field holding byte X\n"
     "  --help             show this help\n"
     "  --version          show the version\n"
     "\n"
@@ -69,7 +79,8 @@ enum {
     optProgress,
     optNoProgress,
     optHelp,
-    optVersion
+    optVersion,
+    optStructure
 };
 
 const struct option aLongOptions[] = {
@@ -92,6 +103,13 @@ const struct option aLongOptions[] = {
     {"no-progress", no_argument, nullptr, optNoProgress},
     {"help", no_argument, nullptr, optHelp},
     {"version", no_argument, nullptr, optVersion},
+    {"pages", no_argument, nullptr, optStructure},
+    {"tree", no_argument, nullptr, optStructure},
+    {"check", no_argument, nullptr, optStructure},
+    {"resources", no_argument, nullptr, optStructure},
+    {"page", required_argument, nullptr, optStructure},
+    {"type", required_argument, nullptr, optStructure},
+    {"offset", required_argument, nullptr, optStructure},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -133,8 +151,9 @@ int nFnParseOptions(int argc, char **argv, Options *lpOptions) {
     bool fSf = false, fSample = false;
     std::string sLineOption;  // the first option only line data takes
     opterr = 0;
-    int nOpt;
-    while ((nOpt = getopt_long(argc, argv, "", aLongOptions, nullptr)) != -1) {
+    int nOpt, iLong = 0;
+    std::string sError;
+    while ((nOpt = getopt_long(argc, argv, "", aLongOptions, &iLong)) != -1) {
         if (sLineOption.empty() && nOpt >= optCC && nOpt <= optCodepage)
             sLineOption = std::string("--") + aLongOptions[nOpt - optSf].name;
         switch (nOpt) {
@@ -196,6 +215,11 @@ int nFnParseOptions(int argc, char **argv, Options *lpOptions) {
             case optNoProgress:
                 lpOptions->progress = Progress::Off;
                 break;
+            case optStructure:
+                if (!fFnParseStructureOption(aLongOptions[iLong].name, optarg, lpOptions,
+                                             &sError))
+                    return nFnUsageError(sError.c_str(), optarg);
+                break;
             case optHelp:
                 fputs(szHelp, stdout);
                 return 0;
@@ -214,6 +238,8 @@ int nFnParseOptions(int argc, char **argv, Options *lpOptions) {
         return nFnUsageError(
             "--hex and --json exclude each other (JSON offsets are numbers)", nullptr);
     if (fSf) lpOptions->mode = Mode::StructuredFields;
+    if (!fFnCheckStructureOptions(*lpOptions, &sError))
+        return nFnUsageError(sError.c_str(), nullptr);
     if (optind < argc - 1) return nFnUsageError("more than one file", argv[optind + 1]);
     if (fSample && optind != argc)
         return nFnUsageError("--sample takes no FILE", argv[optind]);

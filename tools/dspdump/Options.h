@@ -5,6 +5,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <vector>
 
 namespace dspdump {
 
@@ -19,6 +20,7 @@ constexpr uint16_t wOptEbcdic = 0x1000;
 
 enum class Mode { Auto, StructuredFields, LineData };
 enum class Progress { Auto, On, Off };
+enum class Structure { None, Pages, Tree, Check, Resources };
 
 struct Options {
     Mode mode = Mode::Auto;
@@ -31,6 +33,12 @@ struct Options {
     bool fKeepGoing = false;
     Progress progress = Progress::Auto;
     std::string sPath;  // "-": standard input; empty: the bundled sample
+    // Document structure modes and the listing's filters (StructureDump.cpp).
+    Structure structure = Structure::None;
+    uint64_t nFirstPage = 0, nLastPage = 0;  // --page; 0: every page
+    std::vector<uint32_t> typeIds;           // --type; empty: every type
+    bool fOffset = false;                    // --offset given
+    uint64_t ibFind = 0;
 };
 
 inline bool fFnTextLines(const Options &options) {
@@ -41,6 +49,13 @@ inline bool fFnTextLines(const Options &options) {
 // (0 after --help or --version, 2 after a usage error already reported).
 // Without FILE, standard input is read unless it is a terminal.
 int nFnParseOptions(int argc, char **argv, Options *lpOptions);
+
+// The structure options (--pages ... --offset) by long name; false with
+// *lpsError set when szArg is no valid argument or the option clashes.
+bool fFnParseStructureOption(const char *szName, const char *szArg, Options *lpOptions,
+                             std::string *lpsError);
+// After all options: false with *lpsError for a combination that makes no sense.
+bool fFnCheckStructureOptions(const Options &options, std::string *lpsError);
 
 }  // namespace dspdump
 

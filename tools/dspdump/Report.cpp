@@ -12,6 +12,7 @@
 #include "vokDSPsr.h"
 
 namespace dspdump {
+using namespace modca;
 namespace {
 
 constexpr uint32_t cbListedData = 16;  // data bytes a listing line shows
@@ -84,10 +85,17 @@ class ListingReport : public Report {
 
     void PrintField(const FieldView &field) {
         const FieldName &name = FnFieldName(field.dwID);
-        printf("%6u  %06X %-3s  %-40s    %02X %5u %5u  ", field.cbLength, field.dwID,
-               name.szAbbreviation, name.szName, field.bFlags, field.wSeq, field.cbData);
-        vFnPutHex(field.lpbData,
-                  field.cbData < cbListedData ? field.cbData : cbListedData);
+        const FieldNotes *lpNotes = field.lpNotes;
+        const int nIndent = lpNotes && lpNotes->nDepth > 0 ? 2 * lpNotes->nDepth : 0;
+        printf("%6u  %06X %*s%-3s  %-*s    %02X %5u %5u  ", field.cbLength, field.dwID,
+               nIndent, "", name.szAbbreviation, nIndent < 40 ? 40 - nIndent : 0,
+               name.szName, field.bFlags, field.wSeq, field.cbData);
+        const uint32_t cbShown =
+            field.cbData < cbListedData ? field.cbData : cbListedData;
+        vFnPutHex(field.lpbData, cbShown);
+        if (lpNotes && !lpNotes->sText.empty())
+            printf("%*s  %s", int(2 * (cbListedData - cbShown)), "",
+                   lpNotes->sText.c_str());
     }
 };
 
@@ -150,6 +158,7 @@ class JsonReport : public Report {
             field.wSeq, field.cbData);
         vFnPutHex(field.lpbData, field.cbData);
         putchar('"');
+        if (field.lpNotes) fputs(field.lpNotes->sJson.c_str(), stdout);
     }
 };
 

@@ -13,6 +13,13 @@
 
 namespace dspdump {
 
+// What the structure modes add to a field's line (StructureDump.cpp).
+struct FieldNotes {
+    int nDepth = -1;    // --tree: nesting depth to indent by
+    std::string sText;  // decoded names and text for the listing
+    std::string sJson;  // the same as JSON members, each starting with ','
+};
+
 struct FieldView {
     uint64_t ibOffset = 0;  // where the field (or its record) starts in the input
     uint32_t cbLength = 0;  // the field with its introducer
@@ -21,6 +28,8 @@ struct FieldView {
     uint16_t wSeq = 0;
     const uint8_t *lpbData = nullptr;
     uint32_t cbData = 0;
+    uint32_t cbRecord = 0;  // the bytes the field took in the input, framing included
+    const FieldNotes *lpNotes = nullptr;
 };
 
 struct RecordView {
@@ -62,7 +71,8 @@ class Report {
     virtual ~Report() = default;
 
     // The input's name for messages; vfnBeforeMessage runs before each one.
-    void SetInput(const std::string &sName, std::function<void()> vfnBeforeMessage);
+    virtual void SetInput(const std::string &sName,
+                          std::function<void()> vfnBeforeMessage);
     virtual void Field(const FieldView &field);
     virtual void Record(const RecordView &record);
     // Prints the error on stderr (and in the JSON stream) and counts it.

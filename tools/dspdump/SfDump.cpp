@@ -9,6 +9,7 @@
 #include "vokDSPsr.h"
 
 namespace dspdump {
+using namespace modca;
 namespace {
 
 constexpr uint16_t cbFieldData = 65535;  // room for the longest data a field has
@@ -42,6 +43,7 @@ FieldView FnDeliveredField(const SFREC *lpRec, const InputSource &source,
     const int64_t cbData = static_cast<int64_t>(ibEnd - ibStart) - cbFraming - 9 -
                            (nExtension > 0 ? nExtension : 0);
     field.cbData = cbData < 0 ? 0 : cbData > cbFieldData ? cbFieldData : uint32_t(cbData);
+    field.cbRecord = static_cast<uint32_t>(ibEnd - ibStart);
     return field;
 }
 

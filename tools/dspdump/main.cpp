@@ -7,6 +7,7 @@
 #include "InputSource.h"
 #include "Options.h"
 #include "Report.h"
+#include "StructureDump.h"
 
 using namespace dspdump;
 
@@ -30,6 +31,8 @@ int main(int argc, char **argv) {
     }
     source.EnableProgress(options.progress, !options.fStats && isatty(STDOUT_FILENO));
     std::unique_ptr<Report> report = FnMakeReport(options, text);
+    if (options.mode != Mode::LineData)
+        report = FnMakeStructureReport(options, std::move(report), text);
     report->SetInput(source.Name(), [&source] { source.BreakProgress(); });
     if (options.mode == Mode::LineData)
         vFnDumpLineData(source, options, *report);

@@ -1,6 +1,8 @@
 #include "FieldNames.h"
 
-namespace dspdump {
+#include <string.h>
+
+namespace modca {
 namespace {
 
 // Generated at configure time from modca-names.tsv.
@@ -18,4 +20,12 @@ const FieldName &FnFieldName(uint32_t dwID) {
     return unknownField;
 }
 
-}  // namespace dspdump
+uint32_t dwFnFieldId(const char *szAbbreviation) {
+    for (const FieldName &name : aFieldNames)
+        if (strcmp(name.szAbbreviation, szAbbreviation) == 0) return name.dwID;
+    return 0;
+}
+
+bool fFnKnownField(uint32_t dwID) { return &FnFieldName(dwID) != &unknownField; }
+
+}  // namespace modca

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Regenerates the AFP files in tests/modca/fop from their XSL-FO sources with
+# Apache FOP (apt-get install fop; needs Java). The outputs are committed, so
+# the build and the tests never need FOP; run this only after changing a .fo.
+set -euo pipefail
+cd "$(dirname "$0")/../tests/modca/fop"
+command -v fop >/dev/null 2>&1 || { echo "mkfop: fop not found (apt-get install fop)" >&2; exit 1; }
+for fo in *.fo; do
+  base=${fo%.fo}
+  config=()
+  [ -f "$base.xconf" ] && config=(-c "$base.xconf")
+  fop -q "${config[@]}" -fo "$fo" -afp "$base.afp"
+  echo "mkfop: $base.afp ($(wc -c < "$base.afp") bytes)"
+done

@@ -1,0 +1,194 @@
+// The field interpretation library: byte strings in, decoded values out.
+// The byte strings are FOP's own (tests/modca/fop) where FOP writes the field.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Ebcdic.h"
+#include "Fields.h"
+#include "Structure.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes FnHex(const std::string &sHex) {
+    Bytes ab;
+    for (size_t i = 0; i + 1 < sHex.size(); i += 2)
+        ab.push_back(static_cast<uint8_t>(std::stoul(sHex.substr(i, 2), nullptr, 16)));
+    return ab;
+}
+
+TEST(ModcaText, DecodesNamesAndPrintableText) {
+    const struct {
+        const char *szHex;
+        bool fPrintable;
+        const char *szText;
+    } aCases[] = {
+        {"D7C7D5F0F0F0F0F1", true, "PGN00001"},      // FOP's first page
+        {"C3F0D5F2F0F0F0F04040", true, "C0N20000"},  // trailing blanks dropped
+        {"A2A381A385948595A34099A49540F4F2", true, "statement run 42"},
+        {"48656C6C6F2C2041534349492E", true, "Hello, ASCII."},  // not EBCDIC text
+        {"00FF1020", false, ""},                                // binary
+        {"", false, ""},
+    };
+    for (const auto &c : aCases) {
+        const Bytes ab = FnHex(c.szHex);
+        std::string sText;
+        EXPECT_EQ(modca::fFnPrintableText(ab.data(), ab.size(), &sText), c.fPrintable)
+            << c.szHex;
+        EXPECT_EQ(sText, c.szText) << c.szHex;
+    }
+    const Bytes abMixed = FnHex("C100C2");
+    EXPECT_EQ(modca::sFnDecodeName(abMixed.data(), abMixed.size()), "A.B");
+}
+
+TEST(ModcaTriplets, DecodesKnownTripletsAndStopsAtBadLengths) {
+    const struct {
+        const char *szHex;
+        bool fWhole;
+        std::vector<std::string> values;  // "id/type/value" per triplet
+    } aCases[] = {
+        {"0C028600C3F0D5F2F0F0F0F0", true, {"2/134/C0N20000"}},
+        {"0B020B00C1C3C3D6E4D5E308360000F1F0F0F1", true, {"2/11/ACCOUNT", "54/-1/1001"}},
+        {"04240502042600000C0285101122334455667788",
+         true,
+         {"36/5/2", "38/-1/", "2/133/"}},   // FQN in a format other than text: no value
+        {"0C028600C3F0", false, {}},        // runs past the data
+        {"0424050201", false, {"36/5/2"}},  // length byte 1 after a good triplet
+    };
+    for (const auto &c : aCases) {
+        const Bytes ab = FnHex(c.szHex);
+        std::vector<modca::Triplet> triplets;
+        EXPECT_EQ(modca::fFnParseTriplets(ab.data(), ab.size(), &triplets), c.fWhole)
+            << c.szHex;
+        std::vector<std::string> values;
+        for (const auto &t : triplets)
+            values.push_back(std::to_string(t.bId) + "/" + std::to_string(t.nType) + "/" +
+                             t.sValue);
+        EXPECT_EQ(values, c.values) << c.szHex;
+    }
+}
+
+TEST(ModcaFields, InterpretsNamesFontsTagsAndComments) {
+    const struct {
+        uint32_t dwID;
+        const char *szHex;
+        const char *szSummary;  // name|tag|fonts|comment|malformed
+    } aCases[] = {
+        {0xD3A8AF, "D7C7D5F0F0F0F0F1", "PGN00001||||0"},
+        {0xD3A9AF, "FFFFFFFFFFFFFFFF", "||||0"},  // End matching any name
+        {0xD3A8A8, "C4D6C3F0F0F0F0F1", "DOC00001||||0"},
+        {0xD3AB8A,
+         "00220C028600C3F0D5F2F0F0F0F00C028500E3F1E5F1F0F5F0F0042600000424050200220C02860"
+         "0C3"
+         "F0C8F2F0F0C2F00C028500E3F1E5F1F0F5F0F0042600000424",
+         "||2:C0N20000/T1V10500;||1"},  // second group cut short
+        {0xD3A090, "0B020B00C1C3C3D6E4D5E308360000F1F0F0F1", "|ACCOUNT=1001|||0"},
+        {0xD3AFD8, "D6F1C6D6D9D4F0F100005E00005E0000", "O1FORM01||||0"},
+        {0xD3AFC3,
+         "D9C5E2F0F0F0F0F100FB00008E0000C300002D00FFFFFFFFFFFF01094C0200003600003608"
+         "4B0000096009600304",
+         "RES00001||||1"},  // last triplet cut short
+        {0xD3EEEE, "A2A381A385948595A34099A49540F4F2", "|||statement run 42|0"},
+        {0xD3EEEE, "0001", "||||0"},
+    };
+    for (const auto &c : aCases) {
+        const Bytes ab = FnHex(c.szHex);
+        const modca::FieldInfo info =
+            modca::FnInterpretField(c.dwID, ab.data(), ab.size());
+        std::string sFonts;
+        for (const auto &f : info.fonts)
+            sFonts += std::to_string(f.nLocalId) + ":" + f.sCharacterSet + "/" +
+                      f.sCodePage + ";";
+        const std::string sTag =
+            info.sTagName.empty() ? "" : info.sTagName + "=" + info.sTagValue;
+        EXPECT_EQ(info.sObjectName + "|" + sTag + "|" + sFonts + "|" + info.sComment +
+                      "|" + (info.fMalformed ? "1" : "0"),
+                  c.szSummary)
+            << std::hex << c.dwID;
+    }
+}
+
+// Fields fed to the tracker one by one, each at offset 10 * its index; the
+// expected depths, then every problem as "offset:code" (warnings "offset:~code").
+struct TrackerCase {
+    const char *szName;
+    std::vector<uint32_t> ids;
+    std::vector<size_t> depths;
+    std::vector<std::string> problems;
+};
+
+std::string sFnRun(modca::StructureTracker &tracker, const TrackerCase &c,
+                   std::vector<size_t> *lpDepths) {
+    const Bytes abName = FnHex("D7C7D5F0F0F0F0F1");
+    std::string sProblems;
+    auto note = [&] {
+        for (const auto &p : tracker.Problems())
+            sProblems +=
+                std::to_string(p.ibOffset) + (p.fWarning ? ":~" : ":") + p.szCode + " ";
+    };
+    for (size_t i = 0; i < c.ids.size(); ++i) {
+        lpDepths->push_back(tracker.Feed(10 * i, c.ids[i], abName.data(), abName.size()));
+        note();
+    }
+    tracker.Finish();
+    note();
+    return sProblems;
+}
+
+TEST(ModcaStructure, NestsBeginsAndEndsAndReportsEveryProblem) {
+    const uint32_t BDT = 0xD3A8A8, EDT = 0xD3A9A8, BNG = 0xD3A8AD, ENG = 0xD3A9AD,
+                   BPG = 0xD3A8AF, EPG = 0xD3A9AF, PTX = 0xD3EE9B;
+    const TrackerCase aCases[] = {
+        {"well-formed", {BDT, BNG, BPG, PTX, EPG, ENG, EDT}, {0, 1, 2, 3, 2, 1, 0}, {}},
+        {"End removed",
+         {BDT, BNG, BPG, BPG, EPG, ENG, EDT},
+         {0, 1, 2, 3, 3, 1, 0},
+         {"20:unclosed"}},
+        {"stray End", {BDT, BPG, EPG, EPG, EDT}, {0, 1, 1, 1, 0}, {"30:stray-end"}},
+        {"left open", {BDT, BPG, PTX}, {0, 1, 2}, {"10:unclosed", "0:unclosed"}},
+        {"class byte", {BDT, 0xD4A8AF, EDT}, {0, 1, 0}, {"10:class"}},
+        {"unknown id", {BDT, 0xD3EE01, EDT}, {0, 1, 0}, {"10:~unknown"}},
+    };
+    for (const TrackerCase &c : aCases) {
+        modca::StructureTracker tracker;
+        std::vector<size_t> depths;
+        std::string sExpected;
+        for (const auto &s : c.problems) sExpected += s + " ";
+        EXPECT_EQ(sFnRun(tracker, c, &depths), sExpected) << c.szName;
+        EXPECT_EQ(depths, c.depths) << c.szName;
+    }
+}
+
+TEST(ModcaStructure, BoundsTheStackAndTracksPagesAndGroups) {
+    modca::StructureTracker tracker;
+    const Bytes abGroup = FnHex("D7C7D7F0F0F0F0F1");
+    const Bytes abTag = FnHex("0B020B00C1C3C3D6E4D5E308360000F1F0F0F1");
+    tracker.Feed(0, 0xD3A8AD, abGroup.data(), abGroup.size());
+    tracker.Feed(17, 0xD3A090, abTag.data(), abTag.size());
+    tracker.Feed(45, 0xD3A8AF, abGroup.data(), 0);
+    EXPECT_EQ(tracker.Page().nPage, 1u);
+    EXPECT_EQ(tracker.Page().sGroup, "PGP00001");
+    ASSERT_EQ(tracker.Page().tags.size(), 1u);
+    EXPECT_EQ(tracker.Page().tags[0].sName + "=" + tracker.Page().tags[0].sValue,
+              "ACCOUNT=1001");
+    // 200 more Begins, then their Ends: one problem where the bound is passed.
+    size_t cProblems = 0;
+    for (int i = 0; i < 200; ++i) {
+        EXPECT_EQ(tracker.Feed(100 + i, 0xD3A89B, nullptr, 0), 2u + i);
+        cProblems += tracker.Problems().size();
+    }
+    EXPECT_EQ(cProblems, 1u);
+    for (int i = 199; i >= 0; --i) {
+        EXPECT_EQ(tracker.Feed(400 + i, 0xD3A99B, nullptr, 0), 2u + i);
+        cProblems += tracker.Problems().size();
+    }
+    EXPECT_EQ(cProblems, 1u);
+    tracker.Feed(700, 0xD3A9AF, nullptr, 0);
+    EXPECT_TRUE(tracker.fPageEnded());
+    EXPECT_TRUE(tracker.Problems().empty());
+}
+
+}  // namespace

@@ -1,0 +1,86 @@
+// Follows the nesting of Begin and End fields through a stream, numbers its
+// pages and remembers the innermost named page group with its index tags.
+// Memory is bounded whatever the stream: at most cMaxDepth open Begins are
+// remembered; a Begin deeper than that is reported once as a problem and only
+// counted, so its End closes it without being checked.
+#ifndef VOKDSP_MODCA_STRUCTURE_H
+#define VOKDSP_MODCA_STRUCTURE_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace modca {
+
+struct Problem {
+    uint64_t ibOffset = 0;  // the field at fault
+    bool fWarning = false;  // the stream is still well-formed
+    const char *szCode = "";
+    std::string sText;
+};
+
+struct Tag {
+    std::string sName, sValue;
+};
+
+struct PageInfo {
+    uint64_t nPage = 0;     // from 1; 0 before the first page
+    uint64_t ibOffset = 0;  // of its Begin Page
+    std::string sName;
+    std::string sGroup;     // innermost named page group, empty outside one
+    std::vector<Tag> tags;  // that group's index tags, the first cMaxTags
+};
+
+class StructureTracker {
+  public:
+    static constexpr size_t cMaxDepth = 64;
+    static constexpr size_t cMaxTags = 32;
+
+    // Takes the next field; returns the depth to show it at: a Begin and its
+    // End share one, what stands between them is one deeper.
+    size_t Feed(uint64_t ibOffset, uint32_t dwID, const uint8_t *lpbData, size_t cbData);
+    // The stream ended: every Begin still open is a problem.
+    void Finish();
+
+    // What the last Feed or Finish found.
+    const std::vector<Problem> &Problems() const { return problems_; }
+    // The last field fed belongs to a page (its Begin through its End, or
+    // what closed it otherwise).
+    bool fInPage() const { return fInPage_; }
+    bool fPageEnded() const { return fPageEnded_; }
+    const PageInfo &Page() const { return page_; }
+    size_t Depth() const { return cOpen_ + cOverflow_; }
+    // A Begin of category bCategory is open.
+    bool fInside(uint8_t bCategory) const;
+
+  private:
+    struct Open {
+        uint32_t dwID;
+        uint64_t ibOffset;
+        std::string sName;
+    };
+
+    size_t nFnOpen(uint64_t ibOffset, uint32_t dwID, const std::string &sName);
+    size_t nFnClose(uint64_t ibOffset, uint32_t dwID, const std::string &sName);
+    void Pop(const char *szReason);
+    void StartPage(uint64_t ibOffset, const std::string &sName);
+    void AddProblem(uint64_t ibOffset, bool fWarning, const char *szCode,
+                    std::string sText);
+
+    std::array<Open, cMaxDepth> aOpen_;
+    size_t cOpen_ = 0;
+    uint64_t cOverflow_ = 0;  // Begins past cMaxDepth not yet closed
+    std::vector<Problem> problems_;
+    PageInfo page_;
+    bool fInPage_ = false;
+    bool fPageEnded_ = false;
+    std::vector<Tag> groupTags_;
+    size_t nTagsLevel_ = cMaxDepth;  // level of the group groupTags_ belong to
+};
+
+}  // namespace modca
+
+#endif
