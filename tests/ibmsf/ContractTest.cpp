@@ -9,9 +9,6 @@ using namespace vokdsp_test;
 
 namespace {
 
-constexpr uint32_t dwBDT = 0xD3A8A8;
-constexpr uint32_t dwEDT = 0xD3A9A8;
-
 const Bytes abStream = Concat({SfBytes({dwBDT}), SfBytes({dwEDT, HexBytes("01 02 03")})});
 
 // Open file descriptors of this process.

@@ -112,4 +112,8 @@ std::vector<LineRecord> LineReader::ReadAllCatching(size_t nMax) {
     return records;
 }
 
+Bytes Descriptor(size_t cb) {
+    return {static_cast<uint8_t>(cb >> 8), static_cast<uint8_t>(cb), 0, 0};
+}
+
 }  // namespace vokdsp_test

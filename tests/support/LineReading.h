@@ -87,6 +87,18 @@ class LineReader {
     bool fCreated_ = false;
 };
 
+// A record or block descriptor word announcing cb bytes, its own four included.
+Bytes Descriptor(size_t cb);
+
+// Every get-next call up to the first with result 0 or a throw, that one
+// included, and the status word after, read in 4096-byte blocks; reading a
+// byte at a time must give the same.
+struct LineRun {
+    std::vector<LineRecord> records;
+    uint32_t dwWord = 0;
+};
+LineRun ReadLinesEveryWay(const Bytes &abInput, uint16_t wFormat, uint16_t cbMaxRecord);
+
 }  // namespace vokdsp_test
 
 #endif
