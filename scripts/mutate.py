@@ -91,15 +91,21 @@ def Run(asCommand, sCwd, nTimeout=None):
         return None, "timeout"
 
 
-def CopyTree(sScratch):
-    asFiles = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "-z"],
-                             cwd=TOP, stdout=subprocess.PIPE, check=True).stdout
-    for sFile in asFiles.decode().split("\0"):
-        if not sFile or not os.path.isfile(os.path.join(TOP, sFile)):
+# The tree's files as git lists them, or every file outside build directories.
+def CopyTree(sTree, sScratch):
+    p = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=sTree,
+                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    if p.returncode == 0:
+        asFiles = p.stdout.decode().split("\0")
+    else:
+        asFiles = [os.path.relpath(os.path.join(d, f), sTree) for d, asDirs, asNames in
+                   os.walk(sTree) for f in asNames if not os.path.relpath(d, sTree).startswith("build")]
+    for sFile in asFiles:
+        if not sFile or not os.path.isfile(os.path.join(sTree, sFile)):
             continue
         sDest = os.path.join(sScratch, sFile)
         os.makedirs(os.path.dirname(sDest), exist_ok=True)
-        shutil.copy2(os.path.join(TOP, sFile), sDest)
+        shutil.copy2(os.path.join(sTree, sFile), sDest)
 
 
 # Which test source file a ctest name comes from: gtest suites by their
@@ -156,6 +162,8 @@ def main():
     ap.add_argument("--list", default=os.path.join(TOP, "tests", "mutants.txt"))
     ap.add_argument("--sanitize", action="store_true",
                     help="build with -DVOKDSP_SANITIZE=ON (ASan + UBSan)")
+    ap.add_argument("--tree", default=TOP,
+                    help="the source tree to test (default: this one), e.g. an older export")
     ap.add_argument("--scratch", help="scratch directory (default: a new temporary one)")
     ap.add_argument("--only", help="run only mutants whose file matches this regex")
     ap.add_argument("--timeout", type=int, default=60, help="seconds per test")
@@ -170,7 +178,7 @@ def main():
     mapText = {}
     for m in aMutants:
         if m.sFile not in mapText:
-            with open(os.path.join(TOP, m.sFile), encoding="utf-8") as f:
+            with open(os.path.join(args.tree, m.sFile), encoding="utf-8") as f:
                 mapText[m.sFile] = f.read()
         m.Apply(mapText[m.sFile])  # raises on a stale anchor
     if args.check:
@@ -181,7 +189,7 @@ def main():
 
     sScratch = args.scratch or tempfile.mkdtemp(prefix="vokdsp-mutate-")
     sBuild = os.path.join(sScratch, "build")
-    CopyTree(sScratch)
+    CopyTree(args.tree, sScratch)
     # A changed library relinks only what embeds its objects, not every program.
     asConfigure = ["cmake", "-S", sScratch, "-B", sBuild, "-DVOKDSP_TESTS=ON",
                    "-DCMAKE_LINK_DEPENDS_NO_SHARED=ON"]

@@ -10,11 +10,16 @@ namespace {
 
 constexpr uint16_t wFixedCC = 0x0011;
 
-TEST(LineContract, CreateReadsFirstBlockAndDestroyReleasesOnce) {
+// The record area reads as cleared before the first get-next; the test run
+// (line_record_after_create) has the allocator fill new memory with a pattern.
+TEST(LineContract, CreateClearsTheRecordReadsFirstBlockAndDestroyReleasesOnce) {
     MemorySource source(TextBytes("abcdefgh"));
     {
         LineReader reader(source, 1, 4);
         ASSERT_TRUE(reader.Created());
+        const LINEREC &rec = *reader.Handle();
+        EXPECT_EQ(rec.bCC + rec.bTRC + rec.cbData + rec.fEnd + rec.dwStatus, 0u);
+        EXPECT_EQ(rec.abData[0], 0);
         EXPECT_EQ(reader.Status(), DSP_OK);
         EXPECT_EQ(source.FillRequests(), 1);
         EXPECT_NE(reader.Job().WorkBuffer(), nullptr);

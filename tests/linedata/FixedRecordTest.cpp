@@ -87,4 +87,15 @@ TEST(FixedRecordEnd, EndOnEveryLaterCall) {
     EXPECT_EQ(source.FillRequests(), nFills + 1);
 }
 
+// A source that had nothing once may have more later: the end flag goes.
+TEST(FixedRecordEnd, EndOfInputIsNotFinal) {
+    MemorySource source(TextBytes("aaaabbbb"), {4, 0, 4096});
+    LineReader reader(source, 1, 4);
+    EXPECT_EQ(reader.Next().fEnd, 0u);
+    EXPECT_EQ(reader.Next().fEnd, 1u);
+    const LineRecord r = reader.Next();
+    EXPECT_EQ(r.abData, TextBytes("bbbb"));
+    EXPECT_EQ(r.fEnd, 0u);
+}
+
 }  // namespace

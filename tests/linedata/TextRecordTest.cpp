@@ -136,6 +136,16 @@ INSTANTIATE_TEST_SUITE_P(Bytes, TextByteInWord,
                                            std::pair{uint8_t{0x9F}, Kept::kAsIs},
                                            std::pair{uint8_t{0xFF}, Kept::kAsIs}));
 
+// The last line, the input ending after its form-feed position or its empty
+// carriage control: delivered with the end flag, its NUL not made a blank.
+TEST(TextRecordEnd, LastLineCutShort) {
+    EXPECT_EQ(ReadLinesEveryWay(HexBytes("61"), wFF | wCC, 80).records[0].abData,
+              TextBytes("a"));
+    const LineRecord r = ReadLinesEveryWay(HexBytes("00"), wCC, 80).records[0];
+    EXPECT_EQ(r.abData, Bytes{0});
+    EXPECT_EQ(r.fEnd, 1u);
+}
+
 // A field of the largest length with cbMaxRecord 133 is delivered cut to the
 // record area, its line taken whole, and the next line read cleanly.
 TEST(TextRecordField, LongestFieldIsCutAndTheNextLineFollows) {
