@@ -102,15 +102,4 @@ TEST(SfContract, RefusedFilesAreClosed) {
     EXPECT_EQ(OpenFds(), nFds);
 }
 
-TEST(SfContract, ManyFileReadersLeaveNoDescriptorOpen) {
-    TempFile file(abStream);
-    const int nFds = OpenFds();
-    for (int i = 0; i < 200; ++i) {
-        SfReader reader(file.Path(), 16);
-        ASSERT_TRUE(reader.Created());
-        if (i % 2 == 0) reader.ReadAll();  // destroyed both mid-stream and at its end
-    }
-    EXPECT_EQ(OpenFds(), nFds);
-}
-
 }  // namespace

@@ -83,7 +83,6 @@ const Bytes abTwoPrefixed = Concat({Prefixed(Field(dwBDT)), Prefixed(Field(dwEDT
 const DetectCase aDetectCases[] = {
     // Plain.
     {"plain two fields", abTwoPlain, kPlain, dwBDT, false},
-    {"plain one field filling the block", Field(dwBDT, 4), kPlain, dwBDT, false},
     {"plain one field D3FFFF", Field(0xD3FFFF), 0, 0xD3FFFF, true},
     {"plain first field Begin Print File", Concat({Field(dwBPF), Field(dwBDT)}), 0, dwBPF,
      true},
@@ -112,22 +111,17 @@ const DetectCase aDetectCases[] = {
      0, 0, false},
     {"RDW first class byte C3 (strict)",
      RdwRecord(HexBytes("5A 00 08 C3 A8 A8 00 00 00")), 0, 0xC3A8A8, false},
-    {"RDW first field D3FFFF", RdwRecord(Field(0xD3FFFF)), 0, 0xD3FFFF, true},
     {"RDW next class byte measured by the field, not the record (strict)",
      Concat({RdwRecord(Field(dwBDT), Bytes(4, 0)), RdwRecord(Field(dwEDT))}), 0, dwBDT,
      false},
     // Prefix.
     {"prefix two fields", abTwoPrefixed, kPrefix, dwBDT, false},
-    {"prefix first class byte C3 (strict)",
-     Prefixed(HexBytes("5A 00 08 C3 A8 A8 00 00 00")), 0, 0xC3A8A8, false},
     {"prefix next class byte C3 (strict)",
      Concat({Prefixed(Field(dwBDT)), Prefixed(HexBytes("5A 00 08 C3 A9 A8 00 00 00"))}),
      0, dwBDT, false},
     {"prefix values are not tested",
      Concat({Prefixed(Field(dwBDT)), HexBytes("FF FF"), Field(dwEDT)}), kPrefix, dwBDT,
      false},
-    {"prefix first field D3FFFF", Prefixed(Field(0xD3FFFF)), 0, 0xD3FFFF, true},
-    // Neither framing, or no bytes.
     {"empty first read", {}, 0, 0, false},
     {"no framing fits", HexBytes("00 01 02 03 04 05 06 07 08"), 0, 0, false},
     {"short first read: bytes beyond the count are 0", abTwoPlain, 0, 0, false, 3},

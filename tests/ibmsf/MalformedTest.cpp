@@ -24,20 +24,17 @@ TEST(SfNullArguments, RecordInfoWithNullArguments) {
     SfReader reader(source, 8);
     ASSERT_TRUE(reader.Created());
     uint32_t dwPos = 77, dwLen = 77, dwStatus = 0;
-    EXPECT_EQ(fFnGetIBMSFCurrentRecordInfo(nullptr, &dwPos, &dwLen, &dwStatus), 0);
-    EXPECT_EQ(dwStatus, DSP_ERR_BAD_ARG);
-    dwStatus = 0;
-    EXPECT_EQ(fFnGetIBMSFCurrentRecordInfo(reader.Handle(), nullptr, &dwLen, &dwStatus),
-              0);
-    EXPECT_EQ(dwStatus, DSP_ERR_BAD_ARG);
-    dwStatus = 0x1234;
-    EXPECT_EQ(fFnGetIBMSFCurrentRecordInfo(reader.Handle(), &dwPos, nullptr, &dwStatus),
-              0);
-    EXPECT_EQ(dwStatus, DSP_ERR_BAD_ARG);
+    for (int iNull = 0; iNull < 3; ++iNull) {  // each pointer null in turn
+        dwStatus = 0x1234;
+        EXPECT_EQ(fFnGetIBMSFCurrentRecordInfo(iNull == 0 ? nullptr : reader.Handle(),
+                                               iNull == 1 ? nullptr : &dwPos,
+                                               iNull == 2 ? nullptr : &dwLen, &dwStatus),
+                  0);
+        EXPECT_EQ(dwStatus, DSP_ERR_BAD_ARG);
+    }
     EXPECT_EQ(fFnGetIBMSFCurrentRecordInfo(reader.Handle(), nullptr, nullptr, nullptr),
               0);
-    EXPECT_EQ(dwPos, 77u);
-    EXPECT_EQ(dwLen, 77u);
+    EXPECT_EQ(dwPos + dwLen, 154u);
     dwStatus = 0x1234;
     EXPECT_EQ(fFnGetIBMSFCurrentRecordInfo(reader.Handle(), &dwPos, &dwLen, &dwStatus),
               1);

@@ -128,12 +128,8 @@ INSTANTIATE_TEST_SUITE_P(Bytes, TextByteInWord,
                          ::testing::Values(std::pair{uint8_t{0x00}, Kept::kBlank},
                                            std::pair{uint8_t{0x08}, Kept::kBlank},
                                            std::pair{uint8_t{0x01}, Kept::kEndsLine},
-                                           std::pair{uint8_t{0x09}, Kept::kEndsLine},
                                            std::pair{uint8_t{0x1F}, Kept::kEndsLine},
                                            std::pair{uint8_t{0x20}, Kept::kAsIs},
-                                           std::pair{uint8_t{0x7F}, Kept::kAsIs},
-                                           std::pair{uint8_t{0x80}, Kept::kAsIs},
-                                           std::pair{uint8_t{0x9F}, Kept::kAsIs},
                                            std::pair{uint8_t{0xFF}, Kept::kAsIs}));
 
 // The last line, the input ending after its form-feed position or its empty

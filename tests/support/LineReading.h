@@ -73,8 +73,6 @@ class LineReader {
     // As Next, but an MVXError from get-next is caught into thrown (result 0)
     // and the snapshot shows the record area as the throw left it.
     LineRecord NextCatching();
-    // As ReadAll, but also ends after a call that threw, that one included.
-    std::vector<LineRecord> ReadAllCatching(size_t nMax = 100000);
     // Destroys now; the destructor then does nothing.
     void Destroy();
 
