@@ -146,11 +146,12 @@ def FailedTests(sBuild):
         return [s.strip().split(":", 1)[1] for s in f if ":" in s]
 
 
-def RunSuite(sBuild, nTimeout):
+def RunSuite(sBuild, nTimeout, fStop=False):
     sLog = os.path.join(sBuild, "Testing", "Temporary", "LastTestsFailed.log")
     if os.path.exists(sLog):
         os.remove(sLog)
-    nRc, sOut = Run(["ctest", "-j2", "--timeout", str(nTimeout)], sBuild,
+    asStop = ["--stop-on-failure"] if fStop else []
+    nRc, sOut = Run(["ctest", "-j2", "--timeout", str(nTimeout)] + asStop, sBuild,
                     nTimeout * 4)
     if nRc is None:
         return ["(ctest timed out)"]
@@ -167,6 +168,9 @@ def main():
     ap.add_argument("--scratch", help="scratch directory (default: a new temporary one)")
     ap.add_argument("--only", help="run only mutants whose file matches this regex")
     ap.add_argument("--timeout", type=int, default=60, help="seconds per test")
+    ap.add_argument("--stop", action="store_true",
+                    help="stop each suite run at its first failure: faster, but the "
+                         "per-file report then means little")
     ap.add_argument("--check", action="store_true",
                     help="only check that every mutant applies; build nothing")
     ap.add_argument("--keep", action="store_true", help="keep the scratch directory")
@@ -217,7 +221,7 @@ def main():
             sVerdict = "stillborn" if re.search(r"/(src|platform)/[^:]*:\d+:\d+: error", sOut) else "killed (build)"
             asFailed = ["(build)"] if sVerdict.startswith("killed") else []
         else:
-            asFailed = RunSuite(sBuild, args.timeout)
+            asFailed = RunSuite(sBuild, args.timeout, args.stop)
             sVerdict = "killed" if asFailed else "SURVIVED"
         with open(sPath, "w", encoding="utf-8") as f:
             f.write(mapText[m.sFile])
