@@ -90,17 +90,10 @@ struct Expected {
     uint32_t dwPos = 0;  // the position after the call
 };
 
-Expected ExpectEnd() {
-    Expected e;
-    e.fEnd = true;
-    return e;
-}
+const Expected kEnd{true};
 
 Expected ExpectRefusal(uint32_t dwWord, uint32_t dwPos) {
-    Expected e;
-    e.dwWord = dwWord;
-    e.dwPos = dwPos;
-    return e;
+    return {false, dwWord, 0, 0, 0, dwPos};
 }
 
 // Framing, introducer, header, extension length and extension, then the
@@ -110,11 +103,11 @@ Expected Predict(const StreamModel &m, uint32_t ibStart, uint16_t cbCapacity) {
     const bool fPrefix = !fRdw && (m.wStreamKind & SFSTREAM_PREFIX) != 0;
     const uint32_t cbFraming = fRdw ? 4 : fPrefix ? 2 : 0;
     const uint32_t ib = ibStart + cbFraming;
-    if (!m.Holds(ibStart, cbFraming + 1)) return ExpectEnd();
+    if (!m.Holds(ibStart, cbFraming + 1)) return kEnd;
     if (m.ab[ib] != 0x5A) return ExpectRefusal(DSP_ERR_NOT_SF, ib + 1);
-    if (!m.Holds(ib, 9)) return ExpectEnd();
+    if (!m.Holds(ib, 9)) return kEnd;
     const bool fExtension = (m.ab[ib + 6] & 0x80) != 0;
-    if (fExtension && !m.Holds(ib, 10)) return ExpectEnd();
+    if (fExtension && !m.Holds(ib, 10)) return kEnd;
     const uint32_t cbExtension = fExtension ? m.ab[ib + 9] : 0;  // counts itself
     if (fExtension && cbExtension == 0) return ExpectRefusal(DSP_ERR_BAD_RECORD, ib + 10);
     // The record length counts the framing bytes; a prefix does not count itself.
@@ -126,13 +119,13 @@ Expected Predict(const StreamModel &m, uint32_t ibStart, uint16_t cbCapacity) {
     Expected e;
     e.ibIntro = ib;
     e.ibData = ib + 9 + cbExtension;
-    if (fExtension && !m.Holds(ib + 10, cbExtension - 1)) return ExpectEnd();
+    if (fExtension && !m.Holds(ib + 10, cbExtension - 1)) return kEnd;
     e.cbData = cbRecord - cbFraming - 9 - cbExtension;
     e.dwPos = e.ibData + e.cbData;  // also when dropped data runs past the end
     if (e.cbData > cbCapacity)
         e.dwWord = DSP_ERR_RECORD_TOO_LONG;
     else if (!m.Holds(e.ibData, e.cbData))
-        return ExpectEnd();
+        return kEnd;
     return e;
 }
 

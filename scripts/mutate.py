@@ -167,6 +167,7 @@ def main():
                     help="the source tree to test (default: this one), e.g. an older export")
     ap.add_argument("--scratch", help="scratch directory (default: a new temporary one)")
     ap.add_argument("--only", help="run only mutants whose file matches this regex")
+    ap.add_argument("--indices", help="run only these mutants, e.g. 3,17,40 (list numbering)")
     ap.add_argument("--timeout", type=int, default=60, help="seconds per test")
     ap.add_argument("--stop", action="store_true",
                     help="stop each suite run at its first failure: faster, but the "
@@ -179,6 +180,9 @@ def main():
     aMutants = ReadMutants(args.list)
     if args.only:
         aMutants = [m for m in aMutants if re.search(args.only, m.sFile)]
+    if args.indices:
+        setIndex = {int(s) for s in args.indices.split(",")}
+        aMutants = [m for m in aMutants if m.nIndex in setIndex]
     mapText = {}
     for m in aMutants:
         if m.sFile not in mapText:
