@@ -102,14 +102,14 @@ TEST(VarBlockRecord, EmptyBlocksAndTwoBlocksOfTwoRecords) {
 }
 
 // A record of exactly cbMaxRecord passes; one byte more is refused: status
-// stored, the descriptor taken, the record area cleared,
+// stored (replacing any code), the descriptor taken, the record area cleared,
 // and MVXError thrown out of the plain get-next export.
 TEST(VarRecordTooLong, RefusedPastTheMaximumLength) {
     for (uint16_t wCode : {2, 6}) {
         const Bytes abRecords =
             Concat({Descriptor(100), Bytes(96, 'a'), Descriptor(101), Bytes(97, 'b')});
-        const LineRun run =
-            ReadLinesEveryWay(wCode == 6 ? OneBlock(abRecords) : abRecords, wCode, 100);
+        const LineRun run = ReadLinesEveryWay(
+            wCode == 6 ? OneBlock(abRecords) : abRecords, wCode, 100, 0x1234);
         ASSERT_EQ(run.records.size(), 2u) << wCode;
         EXPECT_EQ(run.records[0].cbData, 96);
         ASSERT_TRUE(run.records[1].thrown);

@@ -10,7 +10,8 @@
 
 namespace vokdsp_test {
 
-LineRun ReadLinesEveryWay(const Bytes &abInput, uint16_t wFormat, uint16_t cbMaxRecord) {
+LineRun ReadLinesEveryWay(const Bytes &abInput, uint16_t wFormat, uint16_t cbMaxRecord,
+                          uint32_t dwBefore) {
     LineRun runs[2];
     const uint16_t acbBlock[2] = {4096, 1};
     for (int i = 0; i < 2; ++i) {
@@ -18,6 +19,7 @@ LineRun ReadLinesEveryWay(const Bytes &abInput, uint16_t wFormat, uint16_t cbMax
         LineReader reader(source, wFormat, cbMaxRecord);
         EXPECT_TRUE(reader.Created());
         if (!reader.Created()) return {};
+        reader.Status() = dwBefore;
         for (LineRecord r; runs[i].records.size() < 100000;) {
             runs[i].records.push_back(r = reader.NextCatching());
             if (r.cbResult == 0 || r.thrown) break;

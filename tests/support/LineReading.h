@@ -89,13 +89,15 @@ class LineReader {
 Bytes Descriptor(size_t cb);
 
 // Every get-next call up to the first with result 0 or a throw, that one
-// included, and the status word after, read in 4096-byte blocks; reading a
-// byte at a time must give the same.
+// included, and the status word after (dwBefore is stored in it after
+// create), read in 4096-byte blocks; reading a byte at a time must give the
+// same.
 struct LineRun {
     std::vector<LineRecord> records;
     uint32_t dwWord = 0;
 };
-LineRun ReadLinesEveryWay(const Bytes &abInput, uint16_t wFormat, uint16_t cbMaxRecord);
+LineRun ReadLinesEveryWay(const Bytes &abInput, uint16_t wFormat, uint16_t cbMaxRecord,
+                          uint32_t dwBefore = 0);
 
 }  // namespace vokdsp_test
 
