@@ -65,8 +65,10 @@ INSTANTIATE_TEST_SUITE_P(Rows, TextRecord, ::testing::Values(
              {{0x20, 0, "616263", 3}, {0x31, 0, "646566", 6}}},
     TextCase{"FormFeedPositionEmpty", wFF, 80, "0D0A", {{0x20, 0, "20", 2}}},
     TextCase{"FormFeedAlone", wFF, 80, "0C 0D0A", {{0x31, 0, "20", 3}}},
+    TextCase{"FormFeedPositionBlank", wFF, 80, "20 61 0D0A", {{0x20, 0, "2061", 4}}},
     TextCase{"CarriageControl", wCC, 80, "31 616263 0D0A", {{0x31, 0, "616263", 6}}},
     TextCase{"CcAndTrc", wCC | wTRC, 80, "31 41 616263 0D0A", {{0x31, 1, "616263", 7}}},
+    TextCase{"TrcBlank", wCC | wTRC, 80, "31 20 61 0D0A", {{0x31, 0, "61", 5}}},
     TextCase{"Field", wCC, 80, "5A 000A 0008030405060708 0D0A",
              {{0x5A, 0, "5A000A 0008030405060708 0D", 13}}},
     // The cut, the two bytes dropped after it, and what ends or empties a line.
