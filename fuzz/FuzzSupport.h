@@ -9,6 +9,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <string>
 #include <vector>
 
 #include "MemorySource.h"
@@ -17,16 +18,20 @@ namespace vokdsp_fuzz {
 
 using vokdsp_test::Bytes;
 
+// What the next check looks at, printed when it fails.
+inline std::string &Context() {
+    static std::string s;
+    return s;
+}
+
 // A broken invariant: libFuzzer keeps the input as a crash reproducer.
-#define FUZZ_CHECK(fCondition, ...)                                                  \
-    do {                                                                             \
-        if (!(fCondition)) {                                                         \
-            fprintf(stderr, "invariant broken: %s (%s:%d)\n", #fCondition, __FILE__, \
-                    __LINE__);                                                       \
-            fprintf(stderr, "  " __VA_ARGS__);                                       \
-            fprintf(stderr, "\n");                                                   \
-            abort();                                                                 \
-        }                                                                            \
+#define FUZZ_CHECK(fCondition)                                                   \
+    do {                                                                         \
+        if (!(fCondition)) {                                                     \
+            fprintf(stderr, "invariant broken: %s (%s:%d)\n  %s\n", #fCondition, \
+                    __FILE__, __LINE__, Context().c_str());                      \
+            abort();                                                             \
+        }                                                                        \
     } while (0)
 
 // Calls a reader may make beyond one per input byte before it must have

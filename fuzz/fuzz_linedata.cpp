@@ -107,31 +107,26 @@ uint16_t wFnRecordLength(const Bytes &ab, uint32_t ib) {
 void CheckDelivered(const Settings &s, const Call &c, const Progress &p,
                     const MemorySource &source) {
     const LineRecord &r = c.rec;
-    FUZZ_CHECK(r.cbData == r.cbResult, "%s", DescribeCall(c).c_str());
-    FUZZ_CHECK(r.cbData <= cbFnDataBound(s, r.bCC), "%s", DescribeCall(c).c_str());
-    FUZZ_CHECK(c.dwWord == r.dwStatus, "%s", DescribeCall(c).c_str());
-    FUZZ_CHECK(r.dwStatus == DSP_OK || wFnCode(s) == 0, "%s", DescribeCall(c).c_str());
+    FUZZ_CHECK(r.cbData == r.cbResult);
+    FUZZ_CHECK(r.cbData <= cbFnDataBound(s, r.bCC));
+    FUZZ_CHECK(c.dwWord == r.dwStatus);
+    FUZZ_CHECK(r.dwStatus == DSP_OK || wFnCode(s) == 0);
     // cbConsumed - cbRecord is where the record began: where the previous call
     // stopped, or after block descriptors in format 6.
-    FUZZ_CHECK(r.cbRecord <= r.cbConsumed, "%s", DescribeCall(c).c_str());
+    FUZZ_CHECK(r.cbRecord <= r.cbConsumed);
     const uint32_t ibRecord = r.cbConsumed - r.cbRecord;
-    FUZZ_CHECK(wFnCode(s) == 6 ? ibRecord >= p.cbConsumed : ibRecord == p.cbConsumed,
-               "offset %u after %u: %s", ibRecord, p.cbConsumed, DescribeCall(c).c_str());
+    FUZZ_CHECK(wFnCode(s) == 6 ? ibRecord >= p.cbConsumed : ibRecord == p.cbConsumed);
     if (r.fEnd == 0) {
         // While input is left a record has data, a carriage control and no NUL
         // outside a structured field, and takes its whole length.
-        FUZZ_CHECK(r.bCC != 0, "%s", DescribeCall(c).c_str());
+        FUZZ_CHECK(r.bCC != 0);
         FUZZ_CHECK(r.bCC == bStructuredField ||
-                       memchr(r.abData.data(), 0, r.abData.size()) == nullptr,
-                   "%s", DescribeCall(c).c_str());
-        if (wFnCode(s) == 1 || wFnCode(s) == 5)
-            FUZZ_CHECK(r.cbRecord == s.cbMaxRecord, "%s", DescribeCall(c).c_str());
+                   memchr(r.abData.data(), 0, r.abData.size()) == nullptr);
+        if (wFnCode(s) == 1 || wFnCode(s) == 5) FUZZ_CHECK(r.cbRecord == s.cbMaxRecord);
         if (wFnCode(s) == 2 || wFnCode(s) == 6)
-            FUZZ_CHECK(r.cbRecord == wFnRecordLength(s.abStream, ibRecord), "%s",
-                       DescribeCall(c).c_str());
+            FUZZ_CHECK(r.cbRecord == wFnRecordLength(s.abStream, ibRecord));
     } else {
-        FUZZ_CHECK(source.Delivered() == s.abStream.size(), "%s",
-                   DescribeCall(c).c_str());
+        FUZZ_CHECK(source.Delivered() == s.abStream.size());
     }
 }
 
@@ -139,12 +134,12 @@ void CheckDelivered(const Settings &s, const Call &c, const Progress &p,
 bool fFnCheckCall(const Settings &s, const Call &c, Progress &p, int nFillsBefore,
                   const MemorySource &source) {
     const LineRecord &r = c.rec;
-    FUZZ_CHECK(r.bTerminator == 0, "%s", DescribeCall(c).c_str());
-    FUZZ_CHECK(r.bTRC <= 0x0F, "%s", DescribeCall(c).c_str());
-    FUZZ_CHECK(r.fEnd <= 1, "%s", DescribeCall(c).c_str());
-    FUZZ_CHECK(r.cbConsumed >= p.cbConsumed, "%s", DescribeCall(c).c_str());
-    FUZZ_CHECK(r.cbConsumed <= source.Delivered(), "delivered %zu: %s",
-               source.Delivered(), DescribeCall(c).c_str());
+    Context() = DescribeCall(c);
+    FUZZ_CHECK(r.bTerminator == 0);
+    FUZZ_CHECK(r.bTRC <= 0x0F);
+    FUZZ_CHECK(r.fEnd <= 1);
+    FUZZ_CHECK(r.cbConsumed >= p.cbConsumed);
+    FUZZ_CHECK(r.cbConsumed <= source.Delivered());
     const bool fWasRefused = p.fRefused;
     const Progress before = p;
     p.cbConsumed = r.cbConsumed;
@@ -154,35 +149,31 @@ bool fFnCheckCall(const Settings &s, const Call &c, Progress &p, int nFillsBefor
     if (r.thrown) {
         // An over-long variable record: refused, its descriptor taken, and
         // the next call reads on from its body.
-        FUZZ_CHECK(wFnCode(s) == 2 || wFnCode(s) == 6, "%s", DescribeCall(c).c_str());
+        FUZZ_CHECK(wFnCode(s) == 2 || wFnCode(s) == 6);
         FUZZ_CHECK(r.thrown->nCode == 16 && r.thrown->nSubCode == 16 &&
-                       r.thrown->sFile == "vok32100",
-                   "%s", DescribeCall(c).c_str());
-        FUZZ_CHECK(r.dwStatus == DSP_ERR_RECORD_TOO_LONG && c.dwWord == r.dwStatus, "%s",
-                   DescribeCall(c).c_str());
-        FUZZ_CHECK(r.cbRecord == before.cbRecord, "%s", DescribeCall(c).c_str());
-        FUZZ_CHECK(r.cbConsumed >= before.cbConsumed + 4, "%s", DescribeCall(c).c_str());
+                   r.thrown->sFile == "vok32100");
+        FUZZ_CHECK(r.dwStatus == DSP_ERR_RECORD_TOO_LONG && c.dwWord == r.dwStatus);
+        FUZZ_CHECK(r.cbRecord == before.cbRecord);
+        FUZZ_CHECK(r.cbConsumed >= before.cbConsumed + 4);
         return true;
     }
     if (r.cbResult != 0) {
         CheckDelivered(s, c, before, source);
         return true;
     }
-    FUZZ_CHECK(r.fEnd == 1 && r.cbData == 0, "%s", DescribeCall(c).c_str());
-    FUZZ_CHECK(c.dwWord == r.dwStatus, "%s", DescribeCall(c).c_str());
+    FUZZ_CHECK(r.fEnd == 1 && r.cbData == 0);
+    FUZZ_CHECK(c.dwWord == r.dwStatus);
     if (c.dwWord == DSP_OK) {
         // End of input; a fixed or variable record cut short right after its
         // prefix bytes also ends here, with the bytes it took as its length.
-        FUZZ_CHECK(source.Delivered() == s.abStream.size(), "%s",
-                   DescribeCall(c).c_str());
-        FUZZ_CHECK(r.cbRecord <= r.cbConsumed - before.cbConsumed, "%s",
-                   DescribeCall(c).c_str());
+        FUZZ_CHECK(source.Delivered() == s.abStream.size());
+        FUZZ_CHECK(r.cbRecord <= r.cbConsumed - before.cbConsumed);
         return false;
     }
     // A malformed descriptor: no record, the last record's length kept.
-    FUZZ_CHECK(wFnCode(s) == 2 || wFnCode(s) == 6, "%s", DescribeCall(c).c_str());
-    FUZZ_CHECK(c.dwWord == DSP_ERR_BAD_RECORD, "%s", DescribeCall(c).c_str());
-    FUZZ_CHECK(r.cbRecord == before.cbRecord, "%s", DescribeCall(c).c_str());
+    FUZZ_CHECK(wFnCode(s) == 2 || wFnCode(s) == 6);
+    FUZZ_CHECK(c.dwWord == DSP_ERR_BAD_RECORD);
+    FUZZ_CHECK(r.cbRecord == before.cbRecord);
     p.fRefused = true;
     // A failed reader repeats the refusal without reading: the loop is over.
     const bool fRepeated = fWasRefused && source.FillRequests() == nFillsBefore &&
@@ -196,25 +187,20 @@ std::vector<Call> ReadStream(const Settings &s, const std::vector<uint16_t> &acb
     std::vector<Call> calls;
     {
         LineReader reader(source, s.wFormat, s.cbMaxRecord);
-        FUZZ_CHECK(reader.Created(), "create refused format %04x max %u", s.wFormat,
-                   s.cbMaxRecord);
-        FUZZ_CHECK(reader.Job().WorkBuffer() != nullptr, "no working buffer");
-        FUZZ_CHECK(source.FillRequests() == 1, "create made %d fill requests",
-                   source.FillRequests());
+        FUZZ_CHECK(reader.Created());
+        FUZZ_CHECK(reader.Job().WorkBuffer() != nullptr);
+        FUZZ_CHECK(source.FillRequests() == 1);
         Progress p;
         for (;;) {
-            FUZZ_CHECK(calls.size() <= s.abStream.size() + cExtraCalls,
-                       "still reading after %zu calls over %zu bytes", calls.size(),
-                       s.abStream.size());
+            FUZZ_CHECK(calls.size() <= s.abStream.size() + cExtraCalls);
             const int nFillsBefore = source.FillRequests();
             calls.push_back({reader.NextCatching(), reader.Status()});
             reader.Status() = DSP_OK;
             if (!fFnCheckCall(s, calls.back(), p, nFillsBefore, source)) break;
         }
-        FUZZ_CHECK(source.ReleaseRequests() == 0, "released while reading");
+        FUZZ_CHECK(source.ReleaseRequests() == 0);
     }
-    FUZZ_CHECK(source.ReleaseRequests() == 1, "destroy made %d release requests",
-               source.ReleaseRequests());
+    FUZZ_CHECK(source.ReleaseRequests() == 1);
     return calls;
 }
 
@@ -224,22 +210,18 @@ void CheckRefusedCreate(const Settings &s) {
     if (s.fFailFirstFill) source.FailOnRequest(1, 0x7777);
     {
         LineReader reader(source, s.wFormat, s.cbMaxRecord, 0x5555);
-        FUZZ_CHECK(!reader.Created(), "created");
+        FUZZ_CHECK(!reader.Created());
         if (fFnRefusedAtCreate(s)) {
-            FUZZ_CHECK(reader.Handle() == nullptr, "handle stored");
-            FUZZ_CHECK(reader.Status() == DSP_ERR_BAD_FORMAT, "status %x",
-                       reader.Status());
-            FUZZ_CHECK(source.FillRequests() == 0, "fill requests %d",
-                       source.FillRequests());
-            FUZZ_CHECK(reader.Job().WorkBuffer() == nullptr, "working buffer stored");
+            FUZZ_CHECK(reader.Handle() == nullptr);
+            FUZZ_CHECK(reader.Status() == DSP_ERR_BAD_FORMAT);
+            FUZZ_CHECK(source.FillRequests() == 0);
+            FUZZ_CHECK(reader.Job().WorkBuffer() == nullptr);
         } else {
-            FUZZ_CHECK(reader.Status() == 0x7777, "status %x", reader.Status());
-            FUZZ_CHECK(source.FillRequests() == 1, "fill requests %d",
-                       source.FillRequests());
+            FUZZ_CHECK(reader.Status() == 0x7777);
+            FUZZ_CHECK(source.FillRequests() == 1);
         }
     }
-    FUZZ_CHECK(source.ReleaseRequests() == (fFnRefusedAtCreate(s) ? 0 : 1),
-               "release requests %d", source.ReleaseRequests());
+    FUZZ_CHECK(source.ReleaseRequests() == (fFnRefusedAtCreate(s) ? 0 : 1));
 }
 
 }  // namespace
@@ -253,12 +235,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *lpb, size_t cb) {
     }
     const std::vector<Call> fuzzed = ReadStream(s, s.acbBlocks);
     const std::vector<Call> whole = ReadStream(s, {4096});
-    FUZZ_CHECK(fuzzed.size() == whole.size(),
-               "%zu calls in the planned blocks, %zu in "
-               "4096-byte blocks",
-               fuzzed.size(), whole.size());
-    for (size_t i = 0; i < fuzzed.size(); ++i)
-        FUZZ_CHECK(fuzzed[i] == whole[i], "call %zu: %s against %s", i,
-                   DescribeCall(fuzzed[i]).c_str(), DescribeCall(whole[i]).c_str());
+    FUZZ_CHECK(fuzzed.size() == whole.size());
+    for (size_t i = 0; i < fuzzed.size(); ++i) {
+        Context() = DescribeCall(fuzzed[i]) + " against " + DescribeCall(whole[i]);
+        FUZZ_CHECK(fuzzed[i] == whole[i]);
+    }
     return 0;
 }

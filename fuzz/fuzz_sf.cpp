@@ -90,17 +90,10 @@ struct Expected {
     uint32_t dwPos = 0;  // the position after the call
 };
 
-Expected ExpectEnd() {
-    Expected e;
-    e.fEnd = true;
-    return e;
-}
+const Expected kEnd{true};
 
 Expected ExpectRefusal(uint32_t dwWord, uint32_t dwPos) {
-    Expected e;
-    e.dwWord = dwWord;
-    e.dwPos = dwPos;
-    return e;
+    return {false, dwWord, 0, 0, 0, dwPos};
 }
 
 // Framing, introducer, header, extension length and extension, then the
@@ -110,11 +103,11 @@ Expected Predict(const StreamModel &m, uint32_t ibStart, uint16_t cbCapacity) {
     const bool fPrefix = !fRdw && (m.wStreamKind & SFSTREAM_PREFIX) != 0;
     const uint32_t cbFraming = fRdw ? 4 : fPrefix ? 2 : 0;
     const uint32_t ib = ibStart + cbFraming;
-    if (!m.Holds(ibStart, cbFraming + 1)) return ExpectEnd();
+    if (!m.Holds(ibStart, cbFraming + 1)) return kEnd;
     if (m.ab[ib] != 0x5A) return ExpectRefusal(DSP_ERR_NOT_SF, ib + 1);
-    if (!m.Holds(ib, 9)) return ExpectEnd();
+    if (!m.Holds(ib, 9)) return kEnd;
     const bool fExtension = (m.ab[ib + 6] & 0x80) != 0;
-    if (fExtension && !m.Holds(ib, 10)) return ExpectEnd();
+    if (fExtension && !m.Holds(ib, 10)) return kEnd;
     const uint32_t cbExtension = fExtension ? m.ab[ib + 9] : 0;  // counts itself
     if (fExtension && cbExtension == 0) return ExpectRefusal(DSP_ERR_BAD_RECORD, ib + 10);
     // The record length counts the framing bytes; a prefix does not count itself.
@@ -126,13 +119,13 @@ Expected Predict(const StreamModel &m, uint32_t ibStart, uint16_t cbCapacity) {
     Expected e;
     e.ibIntro = ib;
     e.ibData = ib + 9 + cbExtension;
-    if (fExtension && !m.Holds(ib + 10, cbExtension - 1)) return ExpectEnd();
+    if (fExtension && !m.Holds(ib + 10, cbExtension - 1)) return kEnd;
     e.cbData = cbRecord - cbFraming - 9 - cbExtension;
     e.dwPos = e.ibData + e.cbData;  // also when dropped data runs past the end
     if (e.cbData > cbCapacity)
         e.dwWord = DSP_ERR_RECORD_TOO_LONG;
     else if (!m.Holds(e.ibData, e.cbData))
-        return ExpectEnd();
+        return kEnd;
     return e;
 }
 
@@ -141,16 +134,11 @@ void CheckDelivered(const StreamModel &m, const Call &c, const Expected &e,
                     const SFREC *lpRec) {
     const SfField &f = c.field;
     const uint32_t ib = e.ibIntro;
-    FUZZ_CHECK(f.iResult == f.hdr.cbSF && f.hdr.bCC == 0x5A, "%s",
-               DescribeCall(c).c_str());
-    FUZZ_CHECK(f.dwLen == f.hdr.cbSF + 1u && m.Word(ib + 1) == f.hdr.cbSF, "%s",
-               DescribeCall(c).c_str());
-    FUZZ_CHECK(f.hdr.dwID == (uint32_t{m.ab[ib + 3]} << 16 | m.Word(ib + 4)), "%s",
-               DescribeCall(c).c_str());
-    FUZZ_CHECK(f.hdr.bFlags == m.ab[ib + 6] && f.hdr.wSeq == m.Word(ib + 7), "%s",
-               DescribeCall(c).c_str());
-    FUZZ_CHECK(memcmp(lpRec->abData, m.ab.data() + e.ibData, e.cbData) == 0, "%s",
-               DescribeCall(c).c_str());
+    FUZZ_CHECK(f.iResult == f.hdr.cbSF && f.hdr.bCC == 0x5A);
+    FUZZ_CHECK(f.dwLen == f.hdr.cbSF + 1u && m.Word(ib + 1) == f.hdr.cbSF);
+    FUZZ_CHECK(f.hdr.dwID == (uint32_t{m.ab[ib + 3]} << 16 | m.Word(ib + 4)));
+    FUZZ_CHECK(f.hdr.bFlags == m.ab[ib + 6] && f.hdr.wSeq == m.Word(ib + 7));
+    FUZZ_CHECK(memcmp(lpRec->abData, m.ab.data() + e.ibData, e.cbData) == 0);
 }
 
 // Returns false when the loop is to stop.
@@ -158,35 +146,29 @@ bool fFnCheckCall(const StreamModel &m, const Call &c, const SfField &before,
                   const SFREC *lpRec, const MemorySource *lpSource, uint16_t cbCapacity) {
     const SfField &f = c.field;
     const Expected e = Predict(m, before.dwPos, cbCapacity);
-    FUZZ_CHECK(f.dwPos >= before.dwPos, "%s", DescribeCall(c).c_str());
-    FUZZ_CHECK(c.dwWord == e.dwWord && (f.iResult == 0) == (e.fEnd || e.dwWord != DSP_OK),
-               "expected %s%x: %s", e.fEnd ? "end " : "", e.dwWord,
-               DescribeCall(c).c_str());
-    if (!e.fEnd)
-        FUZZ_CHECK(f.dwPos == e.dwPos, "expected position %u: %s", e.dwPos,
-                   DescribeCall(c).c_str());
+    Context() = DescribeCall(c);
+    FUZZ_CHECK(f.dwPos >= before.dwPos);
+    FUZZ_CHECK(c.dwWord == e.dwWord &&
+               (f.iResult == 0) == (e.fEnd || e.dwWord != DSP_OK));
+    if (!e.fEnd) FUZZ_CHECK(f.dwPos == e.dwPos);
     if (f.iResult != 0) {
         CheckDelivered(m, c, e, lpRec);
         return true;
     }
     if (c.dwWord == DSP_ERR_NOT_SF) {
         // No introducer: the header is cleared and the reader goes on after it.
-        FUZZ_CHECK(f.hdr.bCC == 0 && f.hdr.cbSF == 0 && f.hdr.dwID == 0, "%s",
-                   DescribeCall(c).c_str());
-        FUZZ_CHECK(f.abArea == before.abArea, "%s", DescribeCall(c).c_str());
+        FUZZ_CHECK(f.hdr.bCC == 0 && f.hdr.cbSF == 0 && f.hdr.dwID == 0);
+        FUZZ_CHECK(f.abArea == before.abArea);
         return true;
     }
     // End of input or a refused field: the previous header is put back.
     FUZZ_CHECK(f.hdr.bCC == before.hdr.bCC && f.hdr.cbSF == before.hdr.cbSF &&
-                   f.hdr.dwID == before.hdr.dwID && f.dwLen == before.dwLen,
-               "%s", DescribeCall(c).c_str());
+               f.hdr.dwID == before.hdr.dwID && f.dwLen == before.dwLen);
     if (e.fEnd) {
-        if (lpSource != nullptr)
-            FUZZ_CHECK(lpSource->Delivered() == m.ab.size(), "%s",
-                       DescribeCall(c).c_str());
+        if (lpSource != nullptr) FUZZ_CHECK(lpSource->Delivered() == m.ab.size());
         return false;
     }
-    FUZZ_CHECK(f.abArea == before.abArea, "%s", DescribeCall(c).c_str());
+    FUZZ_CHECK(f.abArea == before.abArea);
     return true;
 }
 
@@ -195,9 +177,7 @@ void ReadFields(SfReader &reader, const StreamModel &m, const MemorySource *lpSo
     reader.LimitSnapshot(cbAreaCompared);
     SfField before = reader.Snapshot(0);
     for (;;) {
-        FUZZ_CHECK(run.calls.size() <= m.ab.size() + cExtraCalls,
-                   "still reading after %zu calls over %zu bytes", run.calls.size(),
-                   m.ab.size());
+        FUZZ_CHECK(run.calls.size() <= m.ab.size() + cExtraCalls);
         run.calls.push_back({reader.Next(), reader.Status()});
         reader.Status() = DSP_OK;
         const Call &c = run.calls.back();
@@ -208,13 +188,11 @@ void ReadFields(SfReader &reader, const StreamModel &m, const MemorySource *lpSo
 
 // Create's verdict follows the first block alone.
 void CheckCreate(const Settings &s, const StreamClass &sc, const Run &run) {
-    FUZZ_CHECK(run.fCreated == (s.cbCapacity != 0 && sc.wStreamKind != 0),
-               "created %d, kind %04x", run.fCreated, sc.wStreamKind);
+    FUZZ_CHECK(run.fCreated == (s.cbCapacity != 0 && sc.wStreamKind != 0));
     if (!run.fCreated)
         FUZZ_CHECK(
             run.dwCreateStatus ==
-                (s.cbCapacity != 0 && sc.fUnknownID() ? DSP_ERR_UNKNOWN_SF_ID : DSP_OK),
-            "create status %x", run.dwCreateStatus);
+            (s.cbCapacity != 0 && sc.fUnknownID() ? DSP_ERR_UNKNOWN_SF_ID : DSP_OK));
 }
 
 Run ReadThroughCallback(const Settings &s, const std::vector<uint16_t> &acbBlocks) {
@@ -229,17 +207,14 @@ Run ReadThroughCallback(const Settings &s, const std::vector<uint16_t> &acbBlock
         run.fCreated = reader.Created();
         run.dwCreateStatus = reader.Status();
         CheckCreate(s, sc, run);
-        FUZZ_CHECK(source.FillRequests() == (s.cbCapacity != 0 ? 1 : 0),
-                   "create made %d fill requests", source.FillRequests());
+        FUZZ_CHECK(source.FillRequests() == (s.cbCapacity != 0 ? 1 : 0));
         if (run.fCreated) {
-            FUZZ_CHECK(reader.Handle()->hdr.dwID == sc.dwID, "first identifier %x",
-                       reader.Handle()->hdr.dwID);
+            FUZZ_CHECK(reader.Handle()->hdr.dwID == sc.dwID);
             ReadFields(reader, m, &source, s.cbCapacity, run);
         }
-        FUZZ_CHECK(source.ReleaseRequests() == 0, "released while reading");
+        FUZZ_CHECK(source.ReleaseRequests() == 0);
     }
-    FUZZ_CHECK(source.ReleaseRequests() == (run.fCreated ? 1 : 0), "%d release requests",
-               source.ReleaseRequests());
+    FUZZ_CHECK(source.ReleaseRequests() == (run.fCreated ? 1 : 0));
     return run;
 }
 
@@ -259,14 +234,14 @@ Run ReadThroughFile(const Settings &s) {
 }
 
 void CheckSameRun(const Run &a, const Run &b, const char *lpszWhat) {
-    FUZZ_CHECK(a.fCreated == b.fCreated && a.dwCreateStatus == b.dwCreateStatus,
-               "%s: create %d/%x against %d/%x", lpszWhat, a.fCreated, a.dwCreateStatus,
-               b.fCreated, b.dwCreateStatus);
-    FUZZ_CHECK(a.calls.size() == b.calls.size(), "%s: %zu calls against %zu", lpszWhat,
-               a.calls.size(), b.calls.size());
-    for (size_t i = 0; i < a.calls.size(); ++i)
-        FUZZ_CHECK(a.calls[i] == b.calls[i], "%s: call %zu: %s against %s", lpszWhat, i,
-                   DescribeCall(a.calls[i]).c_str(), DescribeCall(b.calls[i]).c_str());
+    Context() = lpszWhat;
+    FUZZ_CHECK(a.fCreated == b.fCreated && a.dwCreateStatus == b.dwCreateStatus);
+    FUZZ_CHECK(a.calls.size() == b.calls.size());
+    for (size_t i = 0; i < a.calls.size(); ++i) {
+        Context() = lpszWhat + (": " + DescribeCall(a.calls[i])) + " against " +
+                    DescribeCall(b.calls[i]);
+        FUZZ_CHECK(a.calls[i] == b.calls[i]);
+    }
 }
 
 }  // namespace

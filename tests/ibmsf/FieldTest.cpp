@@ -1,7 +1,9 @@
-// Structured-field delivery: header, extension and data in each framing,
-// block boundaries, record info, and what the record area shows after each
-// kind of get-next.
+// Structured-field delivery, one table of streams: header, extension and data
+// in each framing, record info, data longer than the capacity, lengths
+// shorter than header and extension, input ending anywhere, and what the
+// record area shows after each kind of get-next. Each row read every way.
 #include <gtest/gtest.h>
+#include <stdio.h>
 
 #include "SfReading.h"
 
@@ -9,280 +11,221 @@ using namespace vokdsp_test;
 
 namespace {
 
-constexpr uint32_t dwBDT = 0xD3A8A8;
-constexpr uint32_t dwEDT = 0xD3A9A8;
-constexpr uint32_t dwPTX = 0xD3EE9B;
-
-// cb bytes counting up from bFirst.
-Bytes Counting(size_t cb, uint8_t bFirst = 1) {
-    Bytes ab(cb);
-    for (size_t i = 0; i < cb; ++i) ab[i] = static_cast<uint8_t>(bFirst + i);
-    return ab;
-}
-
-// The same snapshot with another result: what a call that changed nothing shows.
-SfField WithResult(SfField f, int32_t iResult) {
-    f.iResult = iResult;
-    return f;
-}
-
-TEST(SfFields, TwoPlainFieldsThenEnd) {
-    const Bytes abData = Counting(12);
-    MemorySource source(
-        Concat({SfBytes({dwBDT, {}, 0, 1}), SfBytes({dwEDT, abData, 0x08, 0x0203})}));
-    SfReader reader(source, 16);
-    ASSERT_TRUE(reader.Created());
-
-    // {result, {introducer, length, identifier, flags, sequence}, data, position, length}
-    EXPECT_EQ(reader.Next(), (SfField{8, {0x5A, 8, dwBDT, 0, 1}, Bytes(16, 0), 9, 9}));
-
-    // The padding flag is passed through, not acted on.
-    const SfField f2 = reader.Next();
-    EXPECT_EQ(
-        f2,
-        (SfField{
-            20, {0x5A, 20, dwEDT, 0x08, 0x0203}, Concat({abData, Bytes(4, 0)}), 30, 21}));
-
-    EXPECT_EQ(reader.Next(), WithResult(f2, 0));
-    EXPECT_EQ(reader.Status(), 0u);
-}
-
-TEST(SfFields, HeaderStraddlingBlocksAndDataAcrossSeveralBlocks) {
-    const Bytes abLong = Counting(10000, 7);
-    MemorySource source(Concat({SfBytes({dwBDT}), SfBytes({dwPTX, abLong, 0, 9})}),
-                        {13, 5, 4096});
-    SfReader reader(source, 10000);
-    ASSERT_TRUE(reader.Created());
-    EXPECT_EQ(reader.Next().iResult, 8);
-    const SfField f = reader.Next();
-    EXPECT_EQ(f.iResult, 10008);
-    EXPECT_EQ(f.hdr.dwID, dwPTX);
-    EXPECT_EQ(f.hdr.wSeq, 9);
-    EXPECT_EQ(f.abArea, abLong);
-    EXPECT_EQ(f.dwPos, 9u + 10009u);
-    EXPECT_EQ(reader.Next().iResult, 0);
-}
-
-TEST(SfFields, RdwRecordOfItsFieldsLength) {
-    const Bytes abField = SfBytes({dwBDT, Counting(8)});  // length 16
-    MemorySource source(RdwRecord(abField));
-    SfReader reader(source, 16);
-    ASSERT_TRUE(reader.Created());
-    const SfField f = reader.Next();
-    EXPECT_EQ(f.iResult, 16);
-    EXPECT_EQ(f.abArea, Concat({Counting(8), Bytes(8, 0)}));
-    EXPECT_EQ(f.dwPos, 21u);  // the RDW counts
-    EXPECT_EQ(f.dwLen, 17u);  // the field does not
-}
-
-TEST(SfFields, RdwRecordLongerThanItsFieldDeliversTheRestAsData) {
-    const Bytes abField = SfBytes({dwBDT, Counting(8)});  // length 16
-    // Detection measures the next field by the first field's own length, so
-    // the first block ends with this record.
-    MemorySource source(Concat({RdwRecord(abField, HexBytes("E1 E2 E3 E4")),
-                                RdwRecord(SfBytes({dwEDT}))}),
-                        {25, 4096});
-    SfReader reader(source, 16);
-    ASSERT_TRUE(reader.Created());
-    const SfField f = reader.Next();
-    EXPECT_EQ(f.iResult, 16);
-    EXPECT_EQ(f.abArea, Concat({Counting(8), HexBytes("E1 E2 E3 E4"), Bytes(4, 0)}));
-    EXPECT_EQ(f.dwPos, 25u);
-    EXPECT_EQ(f.dwLen, 17u);
-    const SfField g = reader.Next();
-    EXPECT_EQ(g.iResult, 8);
-    EXPECT_EQ(g.hdr.dwID, dwEDT);
-    EXPECT_EQ(g.dwPos, 25u + 13u);
-}
-
-TEST(SfFields, PrefixCountsTheBytesBehindIt) {
-    const Bytes abField = SfBytes({dwBDT, Counting(8)});  // length 16, 17 bytes
-    MemorySource source(
-        Concat({Prefixed(abField), Prefixed(SfBytes({dwEDT, Counting(2, 0x70)}))}));
-    SfReader reader(source, 16);
-    ASSERT_TRUE(reader.Created());
-    const SfField f = reader.Next();
-    EXPECT_EQ(f.iResult, 16);
-    EXPECT_EQ(f.Data(9), Concat({Counting(8), Bytes(1, 0)}));
-    EXPECT_EQ(f.dwPos, 19u);
-    EXPECT_EQ(f.dwLen, 17u);
-    const SfField g = reader.Next();
-    EXPECT_EQ(g.iResult, 10);
-    EXPECT_EQ(g.Data(3), HexBytes("70 71 03"));  // byte 2 still the older field's
-    EXPECT_EQ(g.dwPos, 19u + 13u);
-}
-
-TEST(SfFields, ExtensionIsTakenAndNotDelivered) {
-    MemorySource source(Concat({
-        SfBytes({dwBDT, Counting(5, 0x40), 0x80, 1, HexBytes("EE EF")}),  // E = 3
-        SfBytes({dwEDT, Counting(4, 0x50), 0x80, 2, {}}),                 // E = 1
-        SfBytes({dwPTX, Counting(3, 0x60), 0x00, 3}),                     // no extension
-    }));
-    SfReader reader(source, 8);
-    ASSERT_TRUE(reader.Created());
-    const SfField f1 = reader.Next();
-    EXPECT_EQ(f1.iResult, 16);  // 8 + 3 + 5
-    EXPECT_EQ(f1.hdr.bFlags, 0x80);
-    EXPECT_EQ(f1.Data(6), Concat({Counting(5, 0x40), Bytes(1, 0)}));
-    EXPECT_EQ(f1.dwPos, 17u);
-    const SfField f2 = reader.Next();
-    EXPECT_EQ(f2.iResult, 13);  // 8 + 1 + 4
-    EXPECT_EQ(f2.Data(5), Concat({Counting(4, 0x50), HexBytes("44")}));
-    EXPECT_EQ(f2.dwPos, 17u + 14u);
-    const SfField f3 = reader.Next();
-    EXPECT_EQ(f3.iResult, 11);  // 8 + 3: the earlier extension plays no part
-    EXPECT_EQ(f3.hdr.bFlags, 0);
-    EXPECT_EQ(f3.Data(4), Concat({Counting(3, 0x60), HexBytes("53")}));
-    EXPECT_EQ(f3.dwPos, 31u + 12u);
-}
-
-TEST(SfFields, ExtensionInFramedStreamsShortensTheData) {
-    const Bytes abRdwField = SfBytes({dwBDT, Counting(4), 0x80, 0, HexBytes("EE EF")});
-    MemorySource rdw(RdwRecord(abRdwField, HexBytes("F1")));
-    SfReader rdwReader(rdw, 8);
-    ASSERT_TRUE(rdwReader.Created());
-    const SfField f = rdwReader.Next();
-    EXPECT_EQ(f.iResult, 15);
-    EXPECT_EQ(f.Data(6), Concat({Counting(4), HexBytes("F1 00")}));  // R - 13 - 3 = 5
-
-    MemorySource prefixed(Prefixed(abRdwField));
-    SfReader prefixReader(prefixed, 8);
-    ASSERT_TRUE(prefixReader.Created());
-    const SfField g = prefixReader.Next();
-    EXPECT_EQ(g.iResult, 15);
-    EXPECT_EQ(g.Data(5), Concat({Counting(4), Bytes(1, 0)}));  // R - 11 - 3 = 4
-}
-
-TEST(SfFields, PaddingComesAsData) {
-    const Bytes abData = Concat({HexBytes("C1 C2 C3"), HexBytes("00 00 03")});
-    MemorySource source(SfBytes({dwPTX, abData, 0x08, 5}));
-    SfReader reader(source, 8);
-    ASSERT_TRUE(reader.Created());
-    const SfField f = reader.Next();
-    EXPECT_EQ(f.iResult, 14);
-    EXPECT_EQ(f.Data(6), abData);
-}
-
-// ---- The record area after a get-next that delivers nothing ----------------
-
-TEST(SfFieldStates, InputEndingInsideTheDataPutsTheHeaderBack) {
-    const Bytes abInput = Concat({SfBytes({dwBDT, Counting(4), 0, 1}),
-                                  SfBytes({dwEDT, Bytes(10, 0xAA), 0x08, 2})});
-    MemorySource source(Bytes(abInput.begin(), abInput.end() - 4));  // 6 of 10 data bytes
-    SfReader reader(source, 12);
-    ASSERT_TRUE(reader.Created());
-    const SfField f1 = reader.Next();
-    ASSERT_EQ(f1.iResult, 12);
-    reader.Status() = 0;
-    const SfField f2 = reader.Next();
-    EXPECT_EQ(f2.iResult, 0);
-    EXPECT_EQ(reader.Status(), 0u);
-    EXPECT_EQ(f2.hdr.bCC, 0x5A);
-    EXPECT_EQ(f2.hdr.cbSF, 12);
-    EXPECT_EQ(f2.hdr.dwID, dwBDT);
-    EXPECT_EQ(f2.hdr.bFlags, 0x08);  // the failed field's
-    EXPECT_EQ(f2.hdr.wSeq, 2);
-    EXPECT_EQ(f2.abArea, Concat({Bytes(6, 0xAA), Bytes(6, 0)}));
-    EXPECT_EQ(f2.dwPos, 13u + 9u + 10u);  // the copy's whole count
-    EXPECT_EQ(f2.dwLen, 13u);
-}
-
-TEST(SfFieldStates, InputEndingInsideTheHeaderChangesNothing) {
-    const Bytes abInput =
-        Concat({SfBytes({dwBDT, Counting(4), 0x08, 1}), SfBytes({dwEDT, {}, 0, 2})});
-    for (size_t cbCut :
-         {1, 4, 8}) {  // after the introducer, in the identifier, the sequence
-        MemorySource source(Bytes(abInput.begin(), abInput.end() - cbCut));
-        SfReader reader(source, 8);
-        ASSERT_TRUE(reader.Created());
-        const SfField f1 = reader.Next();
-        ASSERT_EQ(f1.iResult, 12);
-        const SfField f2 = reader.Next();
-        const uint32_t cbTaken = static_cast<uint32_t>(abInput.size() - cbCut);
-        EXPECT_EQ(f2, (SfField{0, f1.hdr, f1.abArea, cbTaken, 13})) << cbCut;
+// One call as the table spells it: introducer, length, identifier, flags,
+// sequence, @position+length, then the first cbShow bytes of the data area.
+std::string Spelled(const SfField &f, size_t cbShow) {
+    char sz[64];
+    snprintf(sz, sizeof sz, "%d: %02X %u %06X %02X %u @%u+%u ", f.iResult, f.hdr.bCC,
+             f.hdr.cbSF, f.hdr.dwID, f.hdr.bFlags, f.hdr.wSeq, f.dwPos, f.dwLen);
+    std::string s = sz;
+    for (size_t ib = 0; ib < cbShow; ++ib) {
+        snprintf(sz, sizeof sz, "%02X", f.abArea[ib]);
+        s += sz;
     }
+    return s;
 }
 
-TEST(SfFieldStates, InputEndingInsideTheExtension) {
-    const Bytes abInput =
-        Concat({SfBytes({dwBDT, {}, 0, 1}),
-                SfBytes({dwEDT, Counting(2), 0x80, 2, HexBytes("E1 E2")})});
-    for (size_t cbCut :
-         {5, 4, 3}) {  // at its length byte, before and inside the extension
-        MemorySource source(Bytes(abInput.begin(), abInput.end() - cbCut));
-        SfReader reader(source, 8);
-        ASSERT_TRUE(reader.Created());
-        ASSERT_EQ(reader.Next().iResult, 8);
-        const SfField f = reader.Next();
-        EXPECT_EQ(f.iResult, 0);
-        EXPECT_EQ(f.hdr.cbSF, 8);
-        EXPECT_EQ(f.hdr.dwID, dwBDT);
-        EXPECT_EQ(f.hdr.bFlags, 0x80);
-        EXPECT_EQ(f.hdr.wSeq, 2);
-        EXPECT_EQ(reader.Status(), 0u);
-    }
+struct FieldCase {
+    const char *lpszName;
+    Bytes abInput;
+    uint16_t cbCapacity;
+    std::vector<uint16_t> acbFirst;  // the first blocks served
+    uint32_t dwBefore;               // in the status word after create
+    size_t cbShow;                   // data-area bytes spelled per call
+    std::vector<std::string> asCalls;
+    uint32_t dwWord;  // the status word at the end
+};
+
+std::ostream &operator<<(std::ostream &os, const FieldCase &c) {
+    return os << c.lpszName;
 }
 
-TEST(SfFieldStates, InputEndingInsideTheFramingBytes) {
-    const Bytes abInput =
-        Concat({RdwRecord(SfBytes({dwBDT})), RdwRecord(SfBytes({dwEDT}))});
-    MemorySource source(Bytes(abInput.begin(), abInput.end() - 13 + 2));  // 2 RDW bytes
-    SfReader reader(source, 8);
-    ASSERT_TRUE(reader.Created());
-    const SfField f1 = reader.Next();
-    ASSERT_EQ(f1.iResult, 8);
-    EXPECT_EQ(reader.Next(), (SfField{0, f1.hdr, f1.abArea, 15, 9}));
+class SfFieldRead : public ::testing::TestWithParam<FieldCase> {};
+
+TEST_P(SfFieldRead, EveryCall) {
+    const FieldCase &c = GetParam();
+    const SfRun run =
+        ReadFieldsEveryWay(c.abInput, c.cbCapacity, c.acbFirst, 0xFFFF, c.dwBefore);
+    std::vector<std::string> asCalls;
+    for (const SfField &f : run.fields) asCalls.push_back(Spelled(f, c.cbShow));
+    asCalls.pop_back();  // the second end call, the same as the first
+    EXPECT_EQ(asCalls, c.asCalls);
+    EXPECT_EQ(run.dwWord, c.dwWord);
 }
 
-TEST(SfFieldStates, NoIntroducerClearsTheHeaderAndReadsOnFromTheNextByte) {
-    // A first block of one field, so that detection does not see the bytes after it.
-    MemorySource source(Concat({SfBytes({dwBDT, Counting(2), 0x08, 1}),
-                                HexBytes("00 01 02"), SfBytes({dwEDT})}),
-                        {11, 4096});
-    SfReader reader(source, 4);
-    ASSERT_TRUE(reader.Created());
-    const SfField f1 = reader.Next();
-    ASSERT_EQ(f1.iResult, 10);
-
-    SFHDR hdrCleared = f1.hdr;
-    hdrCleared.bCC = 0;
-    hdrCleared.cbSF = 0;
-    hdrCleared.dwID = 0;
-    EXPECT_EQ(reader.Next(), (SfField{0, hdrCleared, f1.abArea, 12, 1}));
-    EXPECT_EQ(reader.Status(), DSP_ERR_NOT_SF);
-
-    reader.Status() = 0x1234;  // an earlier code is kept
-    EXPECT_EQ(reader.Next().dwPos, 13u);
-    EXPECT_EQ(reader.Status(), 0x1234u);
-
-    reader.Status() = 0;  // a cleared word gets the code again
-    EXPECT_EQ(reader.Next().dwPos, 14u);
-    EXPECT_EQ(reader.Status(), DSP_ERR_NOT_SF);
-
-    const SfField f2 = reader.Next();
-    EXPECT_EQ(f2.iResult, 8);
-    EXPECT_EQ(f2.hdr.dwID, dwEDT);
-    EXPECT_EQ(f2.dwPos, 23u);
+// Prefixes of streams: every byte of abWhole but the last cb.
+Bytes Cut(const Bytes &abWhole, size_t cb) {
+    return Bytes(abWhole.begin(), abWhole.end() - cb);
 }
 
-TEST(SfFieldStates, EndOfInputIsNotFinal) {
-    // The source has nothing on its second request and more on its third.
-    MemorySource source(Concat({SfBytes({dwBDT}), SfBytes({dwEDT, Counting(3)})}),
-                        {9, 0, 4096});
-    SfReader reader(source, 4);
-    ASSERT_TRUE(reader.Created());
-    EXPECT_EQ(reader.Next().iResult, 8);
-    EXPECT_EQ(source.FillRequests(), 1);
-    EXPECT_EQ(reader.Next().iResult, 0);
-    EXPECT_EQ(source.FillRequests(), 2);
-    const SfField f = reader.Next();
-    EXPECT_EQ(f.iResult, 11);
-    EXPECT_EQ(f.hdr.dwID, dwEDT);
-    EXPECT_EQ(f.dwPos, 21u);
-    EXPECT_EQ(reader.Next().iResult, 0);  // one more request per call at the end
-    EXPECT_EQ(reader.Next().iResult, 0);
-    EXPECT_EQ(source.FillRequests(), 5);
-    EXPECT_EQ(reader.Status(), 0u);
+const Bytes abCutData = Cut(Concat({SfBytes({dwBDT, Counting(4), 0, 1}),
+                                    SfBytes({dwEDT, Bytes(10, 0xAA), 0x08, 2})}),
+                            4);
+const Bytes abCutHeader =
+    Concat({SfBytes({dwBDT, Counting(4), 0x08, 1}), HexBytes("5A 00 08 D3 A9")});
+const Bytes abCutExtension =
+    Concat({SfBytes({dwBDT, {}, 0, 1}), HexBytes("5A 00 0D D3 A9 A8 80 00 02 03 E1")});
+const Bytes abTooLong = Concat(
+    {Field(dwBDT, 4), SfBytes({dwEDT, Bytes(20, 0xEE), 0x08, 7}), Field(dwPTX, 3, 0x33)});
+const Bytes abExtended = SfBytes({dwBDT, Counting(4), 0x80, 0, HexBytes("EE EF")});
+
+// A malformed field after a well-formed first one that fills the first block.
+FieldCase BadLength(const char *lpszName, const Bytes &abFirst, const char *lpszBad,
+                    std::vector<std::string> asCalls, uint32_t dwBefore = 0) {
+    return {lpszName,
+            Concat({abFirst, HexBytes(lpszBad), HexBytes("EE")}),
+            16,
+            {static_cast<uint16_t>(abFirst.size())},
+            dwBefore,
+            2,
+            std::move(asCalls),
+            dwBefore != 0 ? dwBefore : DSP_ERR_BAD_RECORD};
 }
+
+// clang-format off
+const FieldCase aFieldCases[] = {
+    {"TwoPlainFieldsThenEnd",
+     Concat({SfBytes({dwBDT, {}, 0, 1}), SfBytes({dwEDT, Counting(12), 0x08, 0x0203})}),
+     16, {4096}, 0, 13,
+     {"8: 5A 8 D3A8A8 00 1 @9+9 00000000000000000000000000",
+      "20: 5A 20 D3A9A8 08 515 @30+21 0102030405060708090A0B0C00",
+      "0: 5A 20 D3A9A8 08 515 @30+21 0102030405060708090A0B0C00"}, 0},
+    {"HeaderStraddlingBlocksAndDataAcrossSeveral",
+     Concat({SfBytes({dwBDT}), SfBytes({dwPTX, Counting(10000, 7), 0, 9})}),
+     10000, {13, 5}, 0, 4,
+     {"8: 5A 8 D3A8A8 00 0 @9+9 00000000",
+      "10008: 5A 10008 D3EE9B 00 9 @10018+10009 0708090A",
+      "0: 5A 10008 D3EE9B 00 9 @10018+10009 0708090A"}, 0},
+    {"RdwRecordOfItsFieldsLength",
+     RdwRecord(SfBytes({dwBDT, Counting(8)})), 16, {4096}, 0, 9,
+     {"16: 5A 16 D3A8A8 00 0 @21+17 010203040506070800",
+      "0: 5A 16 D3A8A8 00 0 @21+17 010203040506070800"}, 0},
+    {"RdwRecordLongerThanItsFieldDeliversTheRestAsData",
+     Concat({RdwRecord(SfBytes({dwBDT, Counting(8)}), HexBytes("E1 E2 E3 E4")),
+             RdwRecord(SfBytes({dwEDT}))}), 16, {25}, 0, 13,
+     {"16: 5A 16 D3A8A8 00 0 @25+17 0102030405060708E1E2E3E400",
+      "8: 5A 8 D3A9A8 00 0 @38+9 0102030405060708E1E2E3E400",
+      "0: 5A 8 D3A9A8 00 0 @38+9 0102030405060708E1E2E3E400"}, 0},
+    {"PrefixCountsTheBytesBehindIt",
+     Concat({Prefixed(SfBytes({dwBDT, Counting(8)})),
+             Prefixed(SfBytes({dwEDT, Counting(2, 0x70)}))}), 16, {4096}, 0, 9,
+     {"16: 5A 16 D3A8A8 00 0 @19+17 010203040506070800",
+      "10: 5A 10 D3A9A8 00 0 @32+11 707103040506070800",
+      "0: 5A 10 D3A9A8 00 0 @32+11 707103040506070800"}, 0},
+    {"ExtensionIsTakenAndNotDelivered",
+     Concat({SfBytes({dwBDT, Counting(5, 0x40), 0x80, 1, HexBytes("EE EF")}),
+             SfBytes({dwEDT, Counting(4, 0x50), 0x80, 2, {}}),
+             SfBytes({dwPTX, Counting(3, 0x60), 0x00, 3})}), 8, {4096}, 0, 6,
+     {"16: 5A 16 D3A8A8 80 1 @17+17 404142434400",
+      "13: 5A 13 D3A9A8 80 2 @31+14 505152534400",
+      "11: 5A 11 D3EE9B 00 3 @43+12 606162534400",
+      "0: 5A 11 D3EE9B 00 3 @43+12 606162534400"}, 0},
+    {"ExtensionShortensRdwData",
+     RdwRecord(abExtended, HexBytes("F1")), 8, {4096}, 0, 6,
+     {"15: 5A 15 D3A8A8 80 0 @21+16 01020304F100",
+      "0: 5A 15 D3A8A8 80 0 @21+16 01020304F100"}, 0},
+    {"ExtensionShortensPrefixData",
+     Prefixed(abExtended), 8, {4096}, 0, 5,
+     {"15: 5A 15 D3A8A8 80 0 @18+16 0102030400",
+      "0: 5A 15 D3A8A8 80 0 @18+16 0102030400"}, 0},
+    {"InputEndingInsideTheData",
+     abCutData, 12, {4096}, 0, 12,
+     {"12: 5A 12 D3A8A8 00 1 @13+13 010203040000000000000000",
+      "0: 5A 12 D3A8A8 08 2 @32+13 AAAAAAAAAAAA000000000000"}, 0},
+    {"InputEndingInsideTheHeader",
+     abCutHeader, 8, {4096}, 0, 4,
+     {"12: 5A 12 D3A8A8 08 1 @13+13 01020304",
+      "0: 5A 12 D3A8A8 08 1 @18+13 01020304"}, 0},
+    {"InputEndingAtTheExtensionLength",
+     Cut(abCutExtension, 2), 8, {4096}, 0, 0,
+     {"8: 5A 8 D3A8A8 00 1 @9+9 ", "0: 5A 8 D3A8A8 80 2 @18+9 "}, 0},
+    {"InputEndingInsideTheExtension",
+     abCutExtension, 8, {4096}, 0, 0,
+     {"8: 5A 8 D3A8A8 00 1 @9+9 ", "0: 5A 8 D3A8A8 80 2 @21+9 "}, 0},
+    {"InputEndingInsideTheFramingBytes",
+     Concat({RdwRecord(SfBytes({dwBDT})), HexBytes("00 0D")}), 8, {4096}, 0, 0,
+     {"8: 5A 8 D3A8A8 00 0 @13+9 ", "0: 5A 8 D3A8A8 00 0 @15+9 "}, 0},
+    {"NoIntroducerClearsTheHeaderAndReadsOn",
+     Concat(
+         {SfBytes({dwBDT, Counting(2), 0x08, 1}), HexBytes("00 01"), SfBytes({dwEDT})}),
+         4, {11}, 0, 4,
+     {"10: 5A 10 D3A8A8 08 1 @11+11 01020000", "0: 00 0 000000 08 1 @12+1 01020000",
+      "0: 00 0 000000 08 1 @13+1 01020000", "8: 5A 8 D3A9A8 00 0 @22+9 01020000",
+      "0: 5A 8 D3A9A8 00 0 @22+9 01020000"}, DSP_ERR_NOT_SF},
+    {"NoIntroducerKeepsAnEarlierCode",
+     Concat({SfBytes({dwBDT}), HexBytes("00"), SfBytes({dwEDT})}), 4, {9}, 0x1234, 0,
+     {"8: 5A 8 D3A8A8 00 0 @9+9 ", "0: 00 0 000000 00 0 @10+1 ",
+      "8: 5A 8 D3A9A8 00 0 @19+9 ", "0: 5A 8 D3A9A8 00 0 @19+9 "}, 0x1234},
+    {"EndOfInputIsNotFinal",
+     Concat({SfBytes({dwBDT}), SfBytes({dwEDT, Counting(3)})}), 4, {9, 0}, 0, 4,
+     {"8: 5A 8 D3A8A8 00 0 @9+9 00000000", "0: 5A 8 D3A8A8 00 0 @9+9 00000000",
+      "11: 5A 11 D3A9A8 00 0 @21+12 01020300",
+      "0: 5A 11 D3A9A8 00 0 @21+12 01020300"}, 0},
+    {"TooLongIsDroppedInStepReplacingAnEarlierCode",
+     abTooLong, 10, {4096}, 0x1234, 5,
+     {"12: 5A 12 D3A8A8 00 0 @13+13 1111111100", "0: 5A 12 D3A8A8 08 7 @42+13 1111111100",
+      "11: 5A 11 D3EE9B 00 0 @54+12 3333331100",
+      "0: 5A 11 D3EE9B 00 0 @54+12 3333331100"}, DSP_ERR_RECORD_TOO_LONG},
+    {"DataExactlyAtTheCapacity",
+     Concat({Field(dwBDT), Field(dwEDT, 10, 0xEE)}), 10, {4096}, 0, 10,
+     {"8: 5A 8 D3A8A8 00 0 @9+9 00000000000000000000",
+      "18: 5A 18 D3A9A8 00 0 @28+19 EEEEEEEEEEEEEEEEEEEE",
+      "0: 5A 18 D3A9A8 00 0 @28+19 EEEEEEEEEEEEEEEEEEEE"}, 0},
+    {"RdwRecordBytesBeyondTheCapacity",
+     RdwRecord(Field(dwBDT, 8), HexBytes("F1")), 8, {4096}, 0, 8,
+     {"0: 00 0 D3A8A8 00 0 @22+1 0000000000000000"}, DSP_ERR_RECORD_TOO_LONG},
+    {"InputEndingWhileDropping",
+     Cut(Concat({Field(dwBDT), Field(dwEDT, 20, 0xEE)}), 10), 10, {4096}, 0, 2,
+     {"8: 5A 8 D3A8A8 00 0 @9+9 0000",
+      "0: 5A 8 D3A8A8 00 0 @38+9 0000"}, DSP_ERR_RECORD_TOO_LONG},
+    {"LargestFieldFitsTheLargestCapacity",
+     Field(dwPTX, 0xFFFF - 8, 0x5C), 0xFFFF, {4096}, 0, 2,
+     {"65535: 5A 65535 D3EE9B 00 0 @65536+65536 5C5C",
+      "0: 5A 65535 D3EE9B 00 0 @65536+65536 5C5C"}, 0},
+    BadLength("PlainLength7", Field(dwBDT), "5A 00 07 D3 A9 A8 00 00 01",
+              {"8: 5A 8 D3A8A8 00 0 @9+9 0000", "0: 5A 8 D3A8A8 00 1 @18+9 0000",
+               "0: 00 0 000000 00 1 @19+1 0000"}),
+    BadLength("PlainLength10WithExtension3", Field(dwBDT),
+              "5A 00 0A D3 A9 A8 80 00 01 03",
+              {"8: 5A 8 D3A8A8 00 0 @9+9 0000", "0: 5A 8 D3A8A8 80 1 @19+9 0000",
+               "0: 00 0 000000 80 1 @20+1 0000"}),
+    BadLength("PlainLength8WithExtension1", Field(dwBDT), "5A 00 08 D3 A9 A8 80 00 01 01",
+              {"8: 5A 8 D3A8A8 00 0 @9+9 0000", "0: 5A 8 D3A8A8 80 1 @19+9 0000",
+               "0: 00 0 000000 80 1 @20+1 0000"}),
+    BadLength("ExtensionLength0", Field(dwBDT), "5A 00 20 D3 A9 A8 80 00 01 00",
+              {"8: 5A 8 D3A8A8 00 0 @9+9 0000", "0: 5A 8 D3A8A8 80 1 @19+9 0000",
+               "0: 00 0 000000 80 1 @20+1 0000"}),
+    BadLength("RdwRecord12", RdwRecord(Field(dwBDT)),
+              "00 0C 00 00 5A 00 08 D3 A9 A8 00 00 01",
+              {"8: 5A 8 D3A8A8 00 0 @13+9 0000", "0: 5A 8 D3A8A8 00 1 @26+9 0000",
+               "0: 5A 8 D3A8A8 00 1 @27+9 0000"}),
+    BadLength("RdwRecord15WithExtension3", RdwRecord(Field(dwBDT)),
+              "00 0F 00 00 5A 00 0B D3 A9 A8 80 00 01 03",
+              {"8: 5A 8 D3A8A8 00 0 @13+9 0000", "0: 5A 8 D3A8A8 80 1 @27+9 0000",
+               "0: 5A 8 D3A8A8 80 1 @28+9 0000"}),
+    BadLength("RdwFieldLength7", RdwRecord(Field(dwBDT)),
+              "00 10 00 00 5A 00 07 D3 A9 A8 00 00 01",
+              {"8: 5A 8 D3A8A8 00 0 @13+9 0000", "0: 5A 8 D3A8A8 00 1 @26+9 0000",
+               "0: 5A 8 D3A8A8 00 1 @27+9 0000"}),
+    BadLength("PrefixRecord10", Prefixed(Field(dwBDT)),
+              "00 08 5A 00 08 D3 A9 A8 00 00 01",
+              {"8: 5A 8 D3A8A8 00 0 @11+9 0000", "0: 5A 8 D3A8A8 00 1 @22+9 0000",
+               "0: 5A 8 D3A8A8 00 1 @23+9 0000"}),
+    BadLength("PrefixFFFFWrapsToRecord1", Prefixed(Field(dwBDT)),
+              "FF FF 5A 00 08 D3 A9 A8 00 00 01",
+              {"8: 5A 8 D3A8A8 00 0 @11+9 0000", "0: 5A 8 D3A8A8 00 1 @22+9 0000",
+               "0: 5A 8 D3A8A8 00 1 @23+9 0000"}),
+    BadLength("PrefixRecord12WithExtension2KeepsAnEarlierCode", Prefixed(Field(dwBDT)),
+              "00 0A 5A 00 0A D3 A9 A8 80 00 01 02",
+              {"8: 5A 8 D3A8A8 00 0 @11+9 0000", "0: 5A 8 D3A8A8 80 1 @23+9 0000",
+               "0: 5A 8 D3A8A8 80 1 @24+9 0000"}, 0x1234),
+};
+// clang-format on
+
+
+INSTANTIATE_TEST_SUITE_P(Streams, SfFieldRead, ::testing::ValuesIn(aFieldCases),
+                         [](const auto &info) {
+                             return std::string(info.param.lpszName);
+                         });
 
 }  // namespace

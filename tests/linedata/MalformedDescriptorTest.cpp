@@ -32,7 +32,7 @@ class MalformedDescriptor : public ::testing::TestWithParam<MalformedCase> {};
 // next call is a plain end of input.
 TEST_P(MalformedDescriptor, RefusedWithoutRecord) {
     const MalformedCase &c = GetParam();
-    for (uint16_t cbBlock : {1, 3, 4096}) {
+    for (uint16_t cbBlock : {1, 4096}) {
         MemorySource source(HexBytes(c.szInput), {cbBlock});
         LineReader reader(source, c.wFormat, 64);
         const std::vector<LineRecord> records = reader.ReadAll(50);

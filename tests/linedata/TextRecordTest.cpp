@@ -1,5 +1,5 @@
 // Text streams (format code 0): control positions, text, line ends, embedded
-// structured fields, the record info of each line and block-size independence.
+// structured fields and the record info of each line; each row read every way.
 #include <gtest/gtest.h>
 
 #include "LineReading.h"
@@ -31,11 +31,14 @@ class TextRecord : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(TextRecord, LinesAndRecordInfo) {
     const TextCase &c = GetParam();
-    MemorySource source(Concat({HexBytes(c.szInput), HexBytes("7A 7A 7A 0D0A")}));
-    LineReader reader(source, c.wFormat, c.cbMaxRecord);
+    const LineRun run =
+        ReadLinesEveryWay(Concat({HexBytes(c.szInput), HexBytes("7A 7A 7A 0D0A")}),
+                          c.wFormat, c.cbMaxRecord);
+    ASSERT_GT(run.records.size(), c.lines.size());
     uint32_t cbConsumed = 0;
-    for (const Line &line : c.lines) {
-        const LineRecord r = reader.Next();
+    for (size_t i = 0; i < c.lines.size(); ++i) {
+        const Line &line = c.lines[i];
+        const LineRecord &r = run.records[i];
         cbConsumed += line.cbUsed;
         EXPECT_EQ(r.bCC, line.bCC) << line.szData;
         EXPECT_EQ(r.bTRC, line.bTRC);
@@ -45,7 +48,7 @@ TEST_P(TextRecord, LinesAndRecordInfo) {
         EXPECT_EQ(r.cbConsumed, cbConsumed);
         EXPECT_EQ(r.fEnd, 0u);
     }
-    EXPECT_EQ(reader.Status(), c.dwWord);
+    EXPECT_EQ(run.dwWord, c.dwWord);
 }
 
 constexpr uint16_t wFF = 0x80, wCC = 0x10, wTRC = 0x100;
@@ -62,8 +65,10 @@ INSTANTIATE_TEST_SUITE_P(Rows, TextRecord, ::testing::Values(
              {{0x20, 0, "616263", 3}, {0x31, 0, "646566", 6}}},
     TextCase{"FormFeedPositionEmpty", wFF, 80, "0D0A", {{0x20, 0, "20", 2}}},
     TextCase{"FormFeedAlone", wFF, 80, "0C 0D0A", {{0x31, 0, "20", 3}}},
+    TextCase{"FormFeedPositionBlank", wFF, 80, "20 61 0D0A", {{0x20, 0, "2061", 4}}},
     TextCase{"CarriageControl", wCC, 80, "31 616263 0D0A", {{0x31, 0, "616263", 6}}},
     TextCase{"CcAndTrc", wCC | wTRC, 80, "31 41 616263 0D0A", {{0x31, 1, "616263", 7}}},
+    TextCase{"TrcBlank", wCC | wTRC, 80, "31 20 61 0D0A", {{0x31, 0, "61", 5}}},
     TextCase{"Field", wCC, 80, "5A 000A 0008030405060708 0D0A",
              {{0x5A, 0, "5A000A 0008030405060708 0D", 13}}},
     // The cut, the two bytes dropped after it, and what ends or empties a line.
@@ -77,6 +82,13 @@ INSTANTIATE_TEST_SUITE_P(Rows, TextRecord, ::testing::Values(
              {{0x32, 5, "2061", 6}}},
     TextCase{"CcNulEmpty", wCC, 80, "00 61 0D0A",
              {{0x20, 0, "20", 2}, {0x20, 0, "20", 2}}},
+    TextCase{"CcNulEmptyEbcdic", wCC | 0x1000, 80, "00 61 0D0A",
+             {{0x40, 0, "40", 2}, {0x40, 0, "40", 2}}},
+    TextCase{"LongLineWithNul", 0, 80,
+             "6162636465666768696A6B6C6D6E6F70 6162636465666768696A6B6C6D6E6F70 00 "
+             "7172737475767778797A 0D0A",
+             {{0x20, 0, "6162636465666768696A6B6C6D6E6F70 6162636465666768696A6B6C6D6E6F70 "
+                        "20 7172737475767778797A", 45}}},
     TextCase{"TrcBelowBlankEmpty", wCC | wTRC, 80, "31 0D0A", {{0x31, 0, "20", 3}}},
     // Structured-field lines.
     TextCase{"FieldAfterFormFeedData", wFF | wCC | wTRC, 80, "61 5A 0002 0D0A",
@@ -91,36 +103,6 @@ INSTANTIATE_TEST_SUITE_P(Rows, TextRecord, ::testing::Values(
              dwLong}),
     [](const auto &info) { return std::string(info.param.szName); });
 // clang-format on
-
-// Every kind of line, ending inside a text line (delivered without the blank
-// fill, so its NUL is the decoder's to replace), in blocks of many sizes. Block 1
-// puts a boundary between a field's carriage control and its length. Each block
-// is asked for once; at the end each call asks once more.
-TEST(TextRecordBlocks, SameRecordsWhateverTheBlockSize) {
-    Bytes abInput;
-    for (int i = 0; i < 300; ++i)
-        abInput = Concat({abInput, HexBytes("0C 31 F2 61 08 00 62 0D0A 31 0D0A 5A 0105"),
-                          Bytes(259, uint8_t(i)), HexBytes("41 0D0A"),
-                          Bytes(200 + i % 7, 'x'), HexBytes("0C 0C 09 0A")});
-    abInput = Concat({abInput, HexBytes("313233 74 00 696C")});
-    for (uint16_t wFormat : {0x0010, 0x0190, 0x1120}) {
-        MemorySource whole(abInput, {4096});
-        const std::vector<LineRecord> expected =
-            LineReader(whole, wFormat, 133).ReadAll();
-        const LineRecord &last = expected.back();
-        EXPECT_EQ(last.fEnd, 1u);
-        EXPECT_EQ(last.cbConsumed, abInput.size());
-        EXPECT_EQ(Bytes(last.abData.end() - 4, last.abData.end()), HexBytes("7420696C"));
-        for (uint16_t cbBlock : {1, 2, 3, 7, 4095, 4096}) {
-            MemorySource pieces(abInput, {cbBlock});
-            LineReader reader(pieces, wFormat, 133);
-            ASSERT_EQ(reader.ReadAll(), expected) << wFormat << " block " << cbBlock;
-            EXPECT_EQ(reader.Next().cbRecord, 0u);
-            EXPECT_EQ(pieces.FillRequests(),
-                      (abInput.size() + cbBlock - 1) / cbBlock + 3);
-        }
-    }
-}
 
 // Text is taken eight bytes at a time where none is a control byte. One byte
 // of each kind, at every place in and around a word of a 40-byte line, is kept,
@@ -148,13 +130,19 @@ INSTANTIATE_TEST_SUITE_P(Bytes, TextByteInWord,
                          ::testing::Values(std::pair{uint8_t{0x00}, Kept::kBlank},
                                            std::pair{uint8_t{0x08}, Kept::kBlank},
                                            std::pair{uint8_t{0x01}, Kept::kEndsLine},
-                                           std::pair{uint8_t{0x09}, Kept::kEndsLine},
                                            std::pair{uint8_t{0x1F}, Kept::kEndsLine},
                                            std::pair{uint8_t{0x20}, Kept::kAsIs},
-                                           std::pair{uint8_t{0x7F}, Kept::kAsIs},
-                                           std::pair{uint8_t{0x80}, Kept::kAsIs},
-                                           std::pair{uint8_t{0x9F}, Kept::kAsIs},
                                            std::pair{uint8_t{0xFF}, Kept::kAsIs}));
+
+// The last line, the input ending after its form-feed position or its empty
+// carriage control: delivered with the end flag, its NUL not made a blank.
+TEST(TextRecordEnd, LastLineCutShort) {
+    EXPECT_EQ(ReadLinesEveryWay(HexBytes("61"), wFF | wCC, 80).records[0].abData,
+              TextBytes("a"));
+    const LineRecord r = ReadLinesEveryWay(HexBytes("00"), wCC, 80).records[0];
+    EXPECT_EQ(r.abData, Bytes{0});
+    EXPECT_EQ(r.fEnd, 1u);
+}
 
 // A field of the largest length with cbMaxRecord 133 is delivered cut to the
 // record area, its line taken whole, and the next line read cleanly.

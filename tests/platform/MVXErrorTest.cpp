@@ -29,4 +29,13 @@ TEST(MVXError, CopiesOwnTheirTexts) {
     EXPECT_EQ(copy.Line(), 829);
 }
 
+TEST(MVXError, NullTextsReadAsEmpty) {
+    const MVXError original(nullptr, 1, 2, nullptr, 3);
+    const MVXError copy(original);
+    for (const MVXError *lpe : {&original, &copy}) {
+        EXPECT_STREQ(lpe->Message(), "");
+        EXPECT_STREQ(lpe->File(), "");
+    }
+}
+
 }  // namespace

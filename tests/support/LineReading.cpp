@@ -100,16 +100,8 @@ std::vector<LineRecord> LineReader::ReadAll(size_t nMax) {
     return records;
 }
 
-std::vector<LineRecord> LineReader::ReadAllCatching(size_t nMax) {
-    std::vector<LineRecord> records;
-    while (records.size() < nMax) {
-        LineRecord r = NextCatching();
-        const bool fLast = r.thrown.has_value();
-        if (r.cbResult == 0 && !fLast) break;
-        records.push_back(std::move(r));
-        if (fLast) break;
-    }
-    return records;
+Bytes Descriptor(size_t cb) {
+    return {static_cast<uint8_t>(cb >> 8), static_cast<uint8_t>(cb), 0, 0};
 }
 
 }  // namespace vokdsp_test

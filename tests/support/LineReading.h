@@ -73,8 +73,6 @@ class LineReader {
     // As Next, but an MVXError from get-next is caught into thrown (result 0)
     // and the snapshot shows the record area as the throw left it.
     LineRecord NextCatching();
-    // As ReadAll, but also ends after a call that threw, that one included.
-    std::vector<LineRecord> ReadAllCatching(size_t nMax = 100000);
     // Destroys now; the destructor then does nothing.
     void Destroy();
 
@@ -86,6 +84,20 @@ class LineReader {
     uint32_t dwStatus_ = 0;
     bool fCreated_ = false;
 };
+
+// A record or block descriptor word announcing cb bytes, its own four included.
+Bytes Descriptor(size_t cb);
+
+// Every get-next call up to the first with result 0 or a throw, that one
+// included, and the status word after (dwBefore is stored in it after
+// create), read in 4096-byte blocks; reading a byte at a time must give the
+// same.
+struct LineRun {
+    std::vector<LineRecord> records;
+    uint32_t dwWord = 0;
+};
+LineRun ReadLinesEveryWay(const Bytes &abInput, uint16_t wFormat, uint16_t cbMaxRecord,
+                          uint32_t dwBefore = 0);
 
 }  // namespace vokdsp_test
 

@@ -37,6 +37,16 @@ Bytes SfBytes(const SfSpec &field) {
     return ab;
 }
 
+Bytes Field(uint32_t dwID, size_t cbData, uint8_t bFill) {
+    return SfBytes({dwID, Bytes(cbData, bFill)});
+}
+
+Bytes Counting(size_t cb, uint8_t bFirst) {
+    Bytes ab(cb);
+    for (size_t i = 0; i < cb; ++i) ab[i] = static_cast<uint8_t>(bFirst + i);
+    return ab;
+}
+
 Bytes RdwRecord(const Bytes &abField, const Bytes &abTrail) {
     Bytes ab;
     AppendWord(ab, 4 + abField.size() + abTrail.size());

@@ -34,6 +34,12 @@ struct SfSpec {
 
 // 5A, length, identifier, flags, sequence, [extension length, extension], data.
 Bytes SfBytes(const SfSpec &field);
+// Identifiers the suites use: Begin and End Document, Presentation Text Data.
+constexpr uint32_t dwBDT = 0xD3A8A8, dwEDT = 0xD3A9A8, dwPTX = 0xD3EE9B;
+// A field with cbData data bytes of bFill.
+Bytes Field(uint32_t dwID, size_t cbData = 0, uint8_t bFill = 0x11);
+// cb bytes counting up from bFirst.
+Bytes Counting(size_t cb, uint8_t bFirst = 1);
 // A field inside an RDW record: length (RDW included), 2 zero bytes, the
 // field, then abTrail, which the record holds beyond the field.
 Bytes RdwRecord(const Bytes &abField, const Bytes &abTrail = {});
@@ -103,6 +109,19 @@ class SfReader {
     uint32_t dwStatus_ = 0;
     SFREC *lpRec_ = nullptr;
 };
+
+// Every get-next call until two in a row return 0 at the same position, and
+// the status word after (dwBefore is stored in it after create), read in the
+// blocks acbFirst and then 4096-byte blocks; then in single bytes after
+// acbFirst, which must give the same. Snapshots hold the first cbSnapshot
+// bytes of the data area.
+struct SfRun {
+    std::vector<SfField> fields;
+    uint32_t dwWord = 0;
+};
+SfRun ReadFieldsEveryWay(const Bytes &abInput, uint16_t cbCapacity,
+                         std::vector<uint16_t> acbFirst = {4096},
+                         size_t cbSnapshot = 0xFFFF, uint32_t dwBefore = 0);
 
 }  // namespace vokdsp_test
 
