@@ -56,7 +56,7 @@ void PtocaState::Advance(TextRun *lpRun) {
     lpRun->x = x_;
     lpRun->y = y_;
     lpRun->nFont = nFont_;
-    lpRun->cxChar = cxSpace_ > 0 ? cxSpace_ : cxDefault_;
+    lpRun->cxChar = cxSpace_ > 0 ? 2 * cxSpace_ : cxDefault_;
     lpRun->fRotated = fRotated_;
     x_ += static_cast<int32_t>(lpRun->sBytes.size()) * lpRun->cxChar;
 }

@@ -68,8 +68,9 @@ struct TextRun {
 
 // The position, font and spacing presentation text sets, from the start of
 // a text object on. Without font metrics the inline position after text is
-// estimated: each character takes the variable space increment (the font's
-// space width, which producers set with each font), or 1/20 inch before one.
+// estimated: each character takes twice the variable space increment (the
+// font's space width, which producers set with each font; an average letter
+// of a proportional font is about two spaces wide), or 1/12 inch before one.
 class PtocaState {
   public:
     PtocaState() { Reset(); }
@@ -77,7 +78,7 @@ class PtocaState {
     void Reset();
     // The units of the text that follows, per 10 inches (1440 per inch until set).
     void SetUnits(int32_t nPer10Inches) {
-        cxDefault_ = nPer10Inches >= 200 ? nPer10Inches / 200 : 1;
+        cxDefault_ = nPer10Inches >= 120 ? nPer10Inches / 120 : 1;
     }
     // Applies cs; true when it put text, which *lpRun then holds.
     bool fApply(const ControlSequence &cs, TextRun *lpRun);
@@ -85,7 +86,7 @@ class PtocaState {
   private:
     void Advance(TextRun *lpRun);
 
-    int32_t cxDefault_ = 72;
+    int32_t cxDefault_ = 120;
     int32_t x_ = 0, y_ = 0, xMargin_ = 0, cyIncrement_ = 0, cxSpace_ = 0;
     int nFont_ = -1;
     bool fRotated_ = false;
