@@ -72,9 +72,10 @@ void TextReport::Field(const FieldView &field) {
     page_.Feed(field.dwID, field.lpbData, field.cbData);
     ReportProblems(field);
     if (page_.fFull()) {
-        Note(field.ibOffset, "page " + std::to_string(tracker_.Page().nPage) +
-                                 " holds more text than is kept at once; what came so "
-                                 "far is laid out on its own");
+        if (!fPageShown_)
+            Note(field.ibOffset, "page " + std::to_string(tracker_.Page().nPage) +
+                                     " holds more text than is kept at once; each part "
+                                     "is laid out on its own");
         Print(page_.TakeRuns());
     }
     if (tracker_.fPageEnded()) EndPage();

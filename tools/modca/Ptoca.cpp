@@ -14,6 +14,12 @@ int32_t nFnSigned(const ControlSequence &cs) {
     return static_cast<int16_t>(static_cast<uint16_t>(nFnUnsigned(cs)));
 }
 
+// Positions stay within +-2^30 however many moves and characters add up.
+int32_t nFnClamped(int64_t n) {
+    constexpr int64_t nLimit = int64_t{1} << 30;
+    return static_cast<int32_t>(n < -nLimit ? -nLimit : n > nLimit ? nLimit : n);
+}
+
 }  // namespace
 
 bool PtocaReader::fFail(size_t ib, std::string sWhat) {
@@ -58,7 +64,7 @@ void PtocaState::Advance(TextRun *lpRun) {
     lpRun->nFont = nFont_;
     lpRun->cxChar = cxSpace_ > 0 ? 2 * cxSpace_ : cxDefault_;
     lpRun->fRotated = fRotated_;
-    x_ += static_cast<int32_t>(lpRun->sBytes.size()) * lpRun->cxChar;
+    x_ = nFnClamped(x_ + static_cast<int64_t>(lpRun->sBytes.size()) * lpRun->cxChar);
 }
 
 bool PtocaState::fApply(const ControlSequence &cs, TextRun *lpRun) {
@@ -82,17 +88,17 @@ bool PtocaState::fApply(const ControlSequence &cs, TextRun *lpRun) {
             if (n >= 0) x_ = n;
             break;
         case bRelativeMoveInline:
-            if (n >= 0) x_ += nFnSigned(cs);
+            if (n >= 0) x_ = nFnClamped(int64_t{x_} + nFnSigned(cs));
             break;
         case bAbsoluteMoveBaseline:
             if (n >= 0) y_ = n;
             break;
         case bRelativeMoveBaseline:
-            if (n >= 0) y_ += nFnSigned(cs);
+            if (n >= 0) y_ = nFnClamped(int64_t{y_} + nFnSigned(cs));
             break;
         case bBeginLine:
             x_ = xMargin_;
-            y_ += cyIncrement_;
+            y_ = nFnClamped(int64_t{y_} + cyIncrement_);
             break;
         case bSetInlineMargin:
             if (n >= 0) xMargin_ = n;
