@@ -229,6 +229,8 @@ TEST(ModcaText, DecodesControlSequencesIntoRuns) {
         {"past the end", "2BD303DBC109DAC2C3", "0,0,-1:A",
          "5:a control sequence of 9 bytes runs past the field's end"},
         {"length under 2", "2BD301DA", "", "2:a control sequence with length under 2"},
+        {"escape at the end", "2BD303DAC12BD3", "0,0,-1:A",
+         "5:a control sequence cut off by the field's end"},
     };
     for (const auto &c : aCases) {
         modca::TextPage page("IBM500");

@@ -31,12 +31,14 @@ bool PtocaReader::fFail(size_t ib, std::string sWhat) {
 
 bool PtocaReader::fNext(ControlSequence *lpcs) {
     if (ib_ >= cb_) return false;
+    const size_t ibStart = ib_;
     if (!fChained_) {
         if (cb_ - ib_ < 2 || lpb_[ib_] != abEscape[0] || lpb_[ib_ + 1] != abEscape[1])
             return fFail(ib_, "text data outside a control-sequence chain");
         ib_ += 2;
     }
-    if (cb_ - ib_ < 2) return fFail(ib_, "a control sequence cut off by the field's end");
+    if (cb_ - ib_ < 2)
+        return fFail(ibStart, "a control sequence cut off by the field's end");
     const size_t cbSequence = lpb_[ib_];
     if (cbSequence < 2) return fFail(ib_, "a control sequence with length under 2");
     if (cbSequence > cb_ - ib_)
