@@ -57,12 +57,7 @@ std::string CodePages::sFnIconvName(const std::string &sCodePage) {
     return "IBM" + std::string(s.size() < 3 ? 3 - s.size() : 0, '0') + s;
 }
 
-bool CodePages::fFnKnown(const std::string &sIconvName) {
-    Table table;
-    return fFnBuild(sIconvName, &table);
-}
-
-bool CodePages::fFnBuild(const std::string &sIconvName, Table *lpTable) {
+bool CodePages::fFnUtf8Table(const std::string &sIconvName, Table *lpTable) {
     iconv_t cd = iconv_open("UTF-8", sIconvName.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
     for (int b = 0; b < 256; ++b) {
@@ -85,7 +80,8 @@ const CodePages::Table &CodePages::TableFor(const std::string &sCodePage) {
     if (tables_.size() >= cMaxTables) tables_.clear();
     Table &table = tables_[sCodePage];
     const std::string sName = sFnIconvName(sCodePage);
-    if ((sName.empty() || !fFnBuild(sName, &table)) && !fFnBuild(sFallback_, &table))
+    if ((sName.empty() || !fFnUtf8Table(sName, &table)) &&
+        !fFnUtf8Table(sFallback_, &table))
         table.fill(szReplacement);
     return table;
 }

@@ -37,13 +37,17 @@ class CodePages {
     // The iconv name of a code page resource: T1V10500 -> IBM500, T1000273 ->
     // IBM273; empty when the name is not of that form.
     static std::string sFnIconvName(const std::string &sCodePage);
-    // Whether iconv converts sIconvName to UTF-8.
-    static bool fFnKnown(const std::string &sIconvName);
+    using Table = std::array<std::string, 256>;
+    // The UTF-8 of each byte in the single-byte code page iconv calls
+    // sIconvName; false when iconv does not know it.
+    static bool fFnUtf8Table(const std::string &sIconvName, Table *lpTable);
+    static bool fFnKnown(const std::string &sIconvName) {
+        Table table;
+        return fFnUtf8Table(sIconvName, &table);
+    }
     std::string sFnDecode(const std::string &sCodePage, const std::string &sBytes);
 
   private:
-    using Table = std::array<std::string, 256>;
-    static bool fFnBuild(const std::string &sIconvName, Table *lpTable);
     const Table &TableFor(const std::string &sCodePage);
 
     static constexpr size_t cMaxTables = 16;
