@@ -6,15 +6,20 @@
 // must keep its depths consistent: a Begin is shown at the depth before it
 // and opens one level, an End is shown at the depth it leaves, problems name
 // no offset past the field that caused them, and Finish closes everything.
+// Every field also goes to a TextPage, as dspdump --text hands it the fields
+// of a page: presentation text must decode and lay out without reading past
+// a field, and a problem names an offset inside the field's data.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
 
 #include "Fields.h"
 #include "Structure.h"
+#include "TextPage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *lpb, size_t cb) {
     modca::StructureTracker tracker;
+    modca::TextPage page("IBM500");
     size_t ib = 0;
     while (cb - ib >= 9) {
         const size_t cbField = ((size_t{lpb[ib + 1]} << 8) | lpb[ib + 2]) + 1;
@@ -26,6 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *lpb, size_t cb) {
             (uint32_t{lpb[ib + 3]} << 16) | (lpb[ib + 4] << 8) | lpb[ib + 5];
         const uint8_t *lpbData = lpb + ib + 9;
         modca::FnInterpretField(dwID, lpbData, cbField - 9);
+        page.Feed(dwID, lpbData, cbField - 9);
+        for (const auto &problem : page.Problems())
+            if (problem.first >= cbField - 9) abort();
+        if (page.fFull()) page.TakeRuns();
         const size_t cBefore = tracker.Depth();
         const size_t nDepth = tracker.Feed(ib, dwID, lpbData, cbField - 9);
         if (modca::fFnIsBegin(dwID) &&
@@ -38,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *lpb, size_t cb) {
         ib += cbField;
     }
     tracker.Finish();
+    modca::TextPage::sFnLines(page.TakeRuns());
     if (tracker.Depth() != 0) abort();
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "Ebcdic.h"
 #include "Fields.h"
 #include "Structure.h"
+#include "TextPage.h"
 
 namespace {
 
@@ -189,6 +190,65 @@ TEST(ModcaStructure, BoundsTheStackAndTracksPagesAndGroups) {
     tracker.Feed(700, 0xD3A9AF, nullptr, 0);
     EXPECT_TRUE(tracker.fPageEnded());
     EXPECT_TRUE(tracker.Problems().empty());
+}
+
+// Presentation text from byte strings, after a Map Coded Font that gives
+// local fonts 1-4 the code pages T1V10500, T1000273, T1V10037 and the
+// double-byte T1120300 (unmappable: the fallback IBM500 serves). Runs come in
+// reading order as "x,y,font:text"; the problem as "data offset:text".
+TEST(ModcaText, DecodesControlSequencesIntoRuns) {
+    const char szMcf[] =
+        "00120C028500E3F1E5F1F0F5F0F00424050100120C028500E3F1F0F0F0F2F7F304240502"
+        "00120C028500E3F1E5F1F0F0F3F70424050300120C028500E3F1F1F2F0F3F0F004240504";
+    const struct {
+        const char *szName, *szHex, *szRuns, *szProblem;
+    } aCases[] = {
+        {"absolute moves", "2BD304C7006404D300C805DAC1C2C3", "100,200,-1:ABC", ""},
+        {"relative moves", "2BD304C7006404D300C804C9FFF604D5000503DAC1", "90,205,-1:A",
+         ""},
+        {"begin line", "2BD304C1001004D1002004C7005003DBC102D903DAC2",
+         "80,0,-1:A|16,32,-1:B", ""},
+        {"advance by twice the space", "2BD304C5000503DBC103DAC2", "0,0,-1:A|10,0,-1:B",
+         ""},
+        {"repeat string", "2BD306EE0005C1C2", "0,0,-1:ABABA", ""},
+        {"font and code page switch",
+         "2BD303F10103DB4A03F10203DB4A03F10303DB4A03F10403DA4A",
+         "0,0,1:[|120,0,2:\xC3\x84|240,0,3:\xC2\xA2|360,0,4:[", ""},
+        {"controls and unmapped", "2BD305DA05C1FF",
+         "0,0,-1:\xEF\xBF\xBD"
+         "A\xEF\xBF\xBD",
+         ""},
+        {"two unchained chains", "2BD303DAC12BD303DAC2", "0,0,-1:A|120,0,-1:B", ""},
+        {"unknown type skipped", "2BD305F900000003DAC1", "0,0,-1:A", ""},
+        {"rotated after the rest",
+         "2BD306F72D00000004D3006403DBC104D3003203DBC206F7000000"
+         "0004D300C803DAC3",
+         "240,200,-1:C|0,100,-1:A|120,50,-1:B", ""},
+        {"escape missing", "2BD303DAC103DAC2", "0,0,-1:A",
+         "5:text data outside a control-sequence chain"},
+        {"past the end", "2BD303DBC109DAC2C3", "0,0,-1:A",
+         "5:a control sequence of 9 bytes runs past the field's end"},
+        {"length under 2", "2BD301DA", "", "2:a control sequence with length under 2"},
+        {"escape at the end", "2BD303DAC12BD3", "0,0,-1:A",
+         "5:a control sequence cut off by the field's end"},
+    };
+    for (const auto &c : aCases) {
+        modca::TextPage page("IBM500");
+        page.StartPage();
+        const Bytes abMcf = FnHex(szMcf), abPtx = FnHex(c.szHex);
+        page.Feed(0xD3AB8A, abMcf.data(), abMcf.size());
+        page.Feed(0xD3EE9B, abPtx.data(), abPtx.size());
+        std::string sProblem;
+        for (const auto &[ib, sText] : page.Problems())
+            sProblem += std::to_string(ib) + ":" + sText;
+        std::string sRuns;
+        for (const modca::PageRun &r : page.TakeRuns())
+            sRuns += (sRuns.empty() ? "" : "|") + std::to_string(r.run.x) + "," +
+                     std::to_string(r.run.y) + "," + std::to_string(r.run.nFont) + ":" +
+                     r.sText;
+        EXPECT_EQ(sRuns, c.szRuns) << c.szName;
+        EXPECT_EQ(sProblem, c.szProblem) << c.szName;
+    }
 }
 
 }  // namespace

@@ -32,7 +32,8 @@ const char szHelp[] =
     "  --ebcdic           line data is EBCDIC (0x1000)\n"
     "  --options=0xNNNN   option bits of the format word, added to those above\n"
     "  --lrecl=N          maximum record length (default 133 fixed, 32756 others)\n"
-    "  --codepage=NAME    iconv name of the EBCDIC code page (default IBM037)\n"
+    "  --codepage=NAME    iconv name of the EBCDIC code page (default IBM037); with\n"
+    "                     --text, for fonts naming none it can map (default IBM500)\n"
     "  Text lines may end in CR LF, LF or CR; offsets always count file bytes.\n"
     "Output:\n"
     "  --json             one JSON object per record (JSON Lines), data in hex;\n"
@@ -51,6 +52,9 @@ const char szHelp[] =
     "                     exit 1 if any (unknown identifiers are warnings)\n"
     "  --resources        fonts, overlays, segments and objects used, pages using\n"
     "                     each; remembers every name met\n"
+    "  --text             the text of each page as UTF-8, form feed between pages;\n"
+    "                     with --json one object per text run (page, x, y, font,\n"
+    "                     text); see README.md for the reading order\n"
     "  --page=N[-M]       list only the fields of pages N to M, with their Begins\n"
     "  --type=ABR,...     list only these fields (abbreviation or hex identifier)\n"
     "  --offset=X         list only the field holding byte X\n"
@@ -107,6 +111,7 @@ const struct option aLongOptions[] = {
     {"tree", no_argument, nullptr, optStructure},
     {"check", no_argument, nullptr, optStructure},
     {"resources", no_argument, nullptr, optStructure},
+    {"text", no_argument, nullptr, optStructure},
     {"page", required_argument, nullptr, optStructure},
     {"type", required_argument, nullptr, optStructure},
     {"offset", required_argument, nullptr, optStructure},
@@ -148,13 +153,13 @@ bool fFnFormatCode(const char *szKind, uint16_t *lpwCode) {
 int nFnParseOptions(int argc, char **argv, Options *lpOptions) {
     uint16_t wCode = 0, wBits = 0;
     unsigned long ul = 0;
-    bool fSf = false, fSample = false;
+    bool fSf = false, fSample = false, fCodepage = false;
     std::string sLineOption;  // the first option only line data takes
     opterr = 0;
     int nOpt, iLong = 0;
     std::string sError;
     while ((nOpt = getopt_long(argc, argv, "", aLongOptions, &iLong)) != -1) {
-        if (sLineOption.empty() && nOpt >= optCC && nOpt <= optCodepage)
+        if (sLineOption.empty() && nOpt >= optCC && nOpt < optCodepage)
             sLineOption = std::string("--") + aLongOptions[nOpt - optSf].name;
         switch (nOpt) {
             case optSf:
@@ -193,6 +198,7 @@ int nFnParseOptions(int argc, char **argv, Options *lpOptions) {
                 break;
             case optCodepage:
                 lpOptions->sCodepage = optarg;
+                fCodepage = true;
                 break;
             case optJson:
                 lpOptions->fJson = true;
@@ -234,6 +240,10 @@ int nFnParseOptions(int argc, char **argv, Options *lpOptions) {
         return nFnUsageError("--sf and --line exclude each other", nullptr);
     if (!sLineOption.empty() && lpOptions->mode != Mode::LineData)
         return nFnUsageError("a line-data option needs --line", sLineOption.c_str());
+    const bool fText = lpOptions->structure == Structure::Text;
+    if (fCodepage && lpOptions->mode != Mode::LineData && !fText)
+        return nFnUsageError("--codepage needs --line or --text", nullptr);
+    if (fText && !fCodepage) lpOptions->sCodepage = "IBM500";
     if (lpOptions->fHex && lpOptions->fJson)
         return nFnUsageError(
             "--hex and --json exclude each other (JSON offsets are numbers)", nullptr);

@@ -20,12 +20,13 @@ constexpr uint16_t wOptEbcdic = 0x1000;
 
 enum class Mode { Auto, StructuredFields, LineData };
 enum class Progress { Auto, On, Off };
-enum class Structure { None, Pages, Tree, Check, Resources };
+enum class Structure { None, Pages, Tree, Check, Resources, Text };
 
 struct Options {
     Mode mode = Mode::Auto;
     uint16_t wFormat = 0;      // line data: format code and option bits
     uint16_t cbMaxRecord = 0;  // line data: 0 picks the format's default
+    // --text decodes with IBM500 unless --codepage is given
     std::string sCodepage = "IBM037";
     bool fJson = false;   // JSON Lines, or with fStats one JSON summary
     bool fStats = false;  // a summary instead of the listing

@@ -1,7 +1,6 @@
 #include "Report.h"
 
 #include <errno.h>
-#include <iconv.h>
 #include <inttypes.h>
 #include <stdio.h>
 #include <string.h>
@@ -9,6 +8,7 @@
 #include <map>
 
 #include "FieldNames.h"
+#include "TextPage.h"
 #include "vokDSPsr.h"
 
 namespace dspdump {
@@ -244,18 +244,12 @@ class StatsReport : public Report {
 bool TextDecoder::fFnInit(bool fEbcdic, const std::string &sCodepage) {
     for (int b = 0; b < 256; ++b) acShown_[b] = (b >= 0x20 && b < 0x7F) ? char(b) : '.';
     if (!fEbcdic) return true;
-    iconv_t cd = iconv_open("ASCII", sCodepage.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    modca::CodePages::Table table;
+    if (!modca::CodePages::fFnUtf8Table(sCodepage, &table)) return false;
     for (int b = 0; b < 256; ++b) {
-        char chIn = static_cast<char>(b), chOut = 0;
-        char *lpIn = &chIn, *lpOut = &chOut;
-        size_t cbIn = 1, cbOut = 1;
-        const bool fOk =
-            iconv(cd, &lpIn, &cbIn, &lpOut, &cbOut) != size_t(-1) && cbOut == 0;
-        acShown_[b] = (fOk && chOut >= 0x20 && chOut < 0x7F) ? chOut : '.';
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        const std::string &s = table[b];
+        acShown_[b] = (s.size() == 1 && s[0] >= 0x20 && s[0] < 0x7F) ? s[0] : '.';
     }
-    iconv_close(cd);
     return true;
 }
 

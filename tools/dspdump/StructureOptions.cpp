@@ -68,10 +68,11 @@ bool fFnParseStructureOption(const char *szName, const char *szArg, Options *lpO
     } aModes[] = {{"pages", Structure::Pages},
                   {"tree", Structure::Tree},
                   {"check", Structure::Check},
-                  {"resources", Structure::Resources}};
+                  {"resources", Structure::Resources},
+                  {"text", Structure::Text}};
     for (const auto &mode : aModes) {
         if (strcmp(szName, mode.szName) != 0) continue;
-        *lpsError = "--pages, --tree, --check and --resources exclude each other";
+        *lpsError = "--pages, --tree, --check, --resources and --text exclude each other";
         if (mode.structure == Structure::Check) lpOptions->fKeepGoing = true;
         return fFnSetMode(mode.structure, lpOptions);
     }
@@ -107,9 +108,11 @@ bool fFnCheckStructureOptions(const Options &options, std::string *lpsError) {
     const bool fListing =
         options.structure == Structure::None || options.structure == Structure::Tree;
     if (fFilter && !fListing &&
-        !(options.structure == Structure::Pages && options.typeIds.empty() &&
-          !options.fOffset)) {
-        *lpsError = "filters apply to the listing and --tree (--page also to --pages)";
+        !((options.structure == Structure::Pages ||
+           options.structure == Structure::Text) &&
+          options.typeIds.empty() && !options.fOffset)) {
+        *lpsError =
+            "filters apply to the listing and --tree (--page also to --pages and --text)";
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 #include "Options.h"
 #include "Report.h"
 #include "StructureDump.h"
+#include "TextDump.h"
 
 using namespace dspdump;
 
@@ -18,7 +19,7 @@ int main(int argc, char **argv) {
 
     TextDecoder text;
     const bool fEbcdic = options.mode == Mode::LineData && (options.wFormat & wOptEbcdic);
-    if (!text.fFnInit(fEbcdic, options.sCodepage)) {
+    if (!text.fFnInit(fEbcdic, options.sCodepage) || !fFnTextCodepageKnown(options)) {
         fprintf(stderr, "dspdump: unknown code page: %s\n",
                 sFnEscaped(options.sCodepage).c_str());
         return 2;
@@ -31,7 +32,9 @@ int main(int argc, char **argv) {
     }
     source.EnableProgress(options.progress, !options.fStats && isatty(STDOUT_FILENO));
     std::unique_ptr<Report> report = FnMakeReport(options, text);
-    if (options.mode != Mode::LineData)
+    if (options.structure == Structure::Text)
+        report = FnMakeTextReport(options, text);
+    else if (options.mode != Mode::LineData)
         report = FnMakeStructureReport(options, std::move(report), text);
     report->SetInput(source.Name(), [&source] { source.BreakProgress(); });
     if (options.mode == Mode::LineData)
