@@ -16,6 +16,7 @@ namespace {
 
 constexpr size_t cbCopyBuffer = size_t{1} << 20;
 constexpr size_t cbMaxName = 100;
+constexpr unsigned cbPrefix = 2;
 
 // Letters, digits, '.', '-' and '_' kept, anything else '_'; never hidden.
 std::string sFnSafeName(const std::string &sName) {
@@ -79,9 +80,13 @@ void OutputSink::Open(const std::string &sName) {
 
 std::string OutputSink::sFnPathFor(const std::string &sName) {
     const std::string sBase = options_.sPath + "/" + sFnSafeName(sName);
-    std::string sPath = sBase + ".afp";
-    for (unsigned n = 2; fFnTaken(sPath); ++n)
-        sPath = sBase + "-" + std::to_string(n) + ".afp";
+    // A run of one name (a missing tag, say) goes on from the last number given.
+    uint64_t n = sBase == sLastBase_ ? nLastNumber_ : 1;
+    std::string sPath =
+        n == 1 ? sBase + ".afp" : sBase + "-" + std::to_string(n) + ".afp";
+    while (fFnTaken(sPath)) sPath = sBase + "-" + std::to_string(++n) + ".afp";
+    sLastBase_ = sBase;
+    nLastNumber_ = n;
     return sPath;
 }
 
@@ -110,16 +115,19 @@ void OutputSink::Copy(const modca::ByteRange &range) {
     }
 }
 
-// Writes the fields of whole records, leaving out their RDW or prefix, whose
-// first two bytes give the record's length with them.
+// Writes the fields of whole records, leaving out their framing: an RDW,
+// whose first two bytes count the record with it, or a 2-byte prefix, which
+// counts the field alone.
 void OutputSink::CopyStripped(const uint8_t *lpb, size_t cb) {
     while (cb != 0) {
         if (cbFieldLeft_ == 0) {
             abFraming_[cbFramingSeen_++] = *lpb++;
             --cb;
             if (cbFramingSeen_ == input_.cbFraming) {
-                const unsigned cbRecord = (abFraming_[0] << 8) | abFraming_[1];
-                cbFieldLeft_ = cbRecord > cbFramingSeen_ ? cbRecord - cbFramingSeen_ : 0;
+                const unsigned cbLength = (abFraming_[0] << 8) | abFraming_[1];
+                cbFieldLeft_ = cbFramingSeen_ == cbPrefix  ? cbLength
+                               : cbLength > cbFramingSeen_ ? cbLength - cbFramingSeen_
+                                                           : 0;
                 cbFramingSeen_ = 0;
             }
             continue;

@@ -57,6 +57,8 @@ class OutputSink : public modca::SplitSink {
     // --dry-run remembered.
     struct timespec stamp_ = {};
     std::set<std::string> dryRunNames_;
+    std::string sLastBase_;  // the last name given, and its number
+    uint64_t nLastNumber_ = 1;
 };
 
 }  // namespace dspsplit
