@@ -32,6 +32,12 @@ std::string sFnDirectoryOf(const std::string &sPath) {
     return i == std::string::npos ? "." : i == 0 ? "/" : sPath.substr(0, i);
 }
 
+// ".NAME.part" beside NAME.
+std::string sFnTempPath(const std::string &sPath) {
+    const size_t i = sPath.rfind('/') + 1;  // 0 without a directory
+    return sPath.substr(0, i) + "." + sPath.substr(i) + ".part";
+}
+
 bool fFnNotBefore(const struct timespec &a, const struct timespec &b) {
     return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec >= b.tv_nsec;
 }
@@ -43,20 +49,27 @@ OutputSink::OutputSink(const Input &input, const OutputOptions &options)
 
 OutputSink::~OutputSink() {
     if (fd_ >= 0) close(fd_);
-    if (!sTemp_.empty()) unlink(sTemp_.c_str());
+    if (fpJournal_ != nullptr) fclose(fpJournal_);
 }
 
 bool OutputSink::fReady() {
-    if (!options_.fGroups || options_.fDryRun) return true;
-    if (mkdir(options_.sPath.c_str(), 0777) != 0 && errno != EEXIST) {
-        Fail(options_.sPath, "cannot create the directory");
+    fpJournal_ = tmpfile();
+    if (fpJournal_ == nullptr) {
+        Fail("(journal)", "cannot create a temporary file");
         return false;
     }
-    std::string sStamp = options_.sPath + "/.dspsplit-XXXXXX";
+    if (options_.fDryRun) return true;
+    const std::string sDir =
+        options_.fGroups ? options_.sPath : sFnDirectoryOf(options_.sPath);
+    if (options_.fGroups && mkdir(sDir.c_str(), 0777) != 0 && errno != EEXIST) {
+        Fail(sDir, "cannot create the directory");
+        return false;
+    }
+    std::string sStamp = sDir + "/.dspsplit-XXXXXX";
     const int fd = mkstemp(&sStamp[0]);
     struct stat st;
     if (fd < 0 || fstat(fd, &st) != 0) {
-        Fail(options_.sPath, "cannot write in the directory");
+        Fail(sDir, "cannot write in the directory");
         return false;
     }
     stamp_ = st.st_mtim;
@@ -67,15 +80,9 @@ bool OutputSink::fReady() {
 
 void OutputSink::Open(const std::string &sName) {
     sPath_ = options_.fGroups ? sFnPathFor(sName) : options_.sPath;
-    cbWritten_ = 0;
-    if (options_.fDryRun || fFailed_) return;
-    const std::string sDir = sFnDirectoryOf(sPath_);
-    sTemp_ = sDir + "/.dspsplit-XXXXXX";
-    fd_ = mkstemp(&sTemp_[0]);
-    if (fd_ < 0) {
-        sTemp_.clear();
-        Fail(sPath_, "cannot write");
-    }
+    cbWritten_ = ibEnd_ = 0;
+    if (!options_.fGroups && !options_.fDryRun && !fFnReserve(sPath_))
+        Fail(sFnTempPath(sPath_), "cannot write");
 }
 
 std::string OutputSink::sFnPathFor(const std::string &sName) {
@@ -84,19 +91,26 @@ std::string OutputSink::sFnPathFor(const std::string &sName) {
     uint64_t n = sBase == sLastBase_ ? nLastNumber_ : 1;
     std::string sPath =
         n == 1 ? sBase + ".afp" : sBase + "-" + std::to_string(n) + ".afp";
-    while (fFnTaken(sPath)) sPath = sBase + "-" + std::to_string(++n) + ".afp";
+    while (!fFnReserve(sPath) && !fFailed_)
+        sPath = sBase + "-" + std::to_string(++n) + ".afp";
     sLastBase_ = sBase;
     nLastNumber_ = n;
     return sPath;
 }
 
-bool OutputSink::fFnTaken(const std::string &sPath) {
-    if (options_.fDryRun) return !dryRunNames_.insert(sPath).second;
+// Opens the temporary file of sPath, unless this run has made it already.
+bool OutputSink::fFnReserve(const std::string &sPath) {
+    if (options_.fDryRun) return dryRunNames_.insert(sPath).second;
+    const std::string sTemp = sFnTempPath(sPath);
     struct stat st;
-    return stat(sPath.c_str(), &st) == 0 && fFnNotBefore(st.st_mtim, stamp_);
+    if (lstat(sTemp.c_str(), &st) == 0 && fFnNotBefore(st.st_mtim, stamp_)) return false;
+    fd_ = open(sTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666);
+    if (fd_ < 0) Fail(sTemp, "cannot write");
+    return true;
 }
 
 void OutputSink::Copy(const modca::ByteRange &range) {
+    ibEnd_ = std::max(ibEnd_, range.ibEnd());
     const bool fStrip = input_.cbFraming != 0 && !options_.fKeepFraming;
     cbFramingSeen_ = 0;
     cbFieldLeft_ = 0;
@@ -157,21 +171,60 @@ bool OutputSink::fFnWrite(const uint8_t *lpb, size_t cb) {
 }
 
 void OutputSink::Close(uint64_t nFirstPage, uint64_t nLastPage) {
-    if (fd_ >= 0) {
-        if (close(fd_) != 0) Fail(sPath_, "cannot write");
-        fd_ = -1;
-        if (!fFailed_ && rename(sTemp_.c_str(), sPath_.c_str()) != 0)
-            Fail(sPath_, "cannot rename the finished output");
-        if (fFailed_) unlink(sTemp_.c_str());
-        sTemp_.clear();
+    if (fd_ >= 0 && close(fd_) != 0) Fail(sPath_, "cannot write");
+    fd_ = -1;
+    const Done done = {nFirstPage, nLastPage, cbWritten_, ibEnd_};
+    const uint32_t cbPath = static_cast<uint32_t>(sPath_.size());
+    if (fwrite(&done, sizeof done, 1, fpJournal_) != 1 ||
+        fwrite(&cbPath, sizeof cbPath, 1, fpJournal_) != 1 ||
+        fwrite(sPath_.data(), 1, cbPath, fpJournal_) != cbPath)
+        Fail("(journal)", "cannot write");
+}
+
+void OutputSink::Complete(const modca::ByteRange &trailer, bool fDiscard, bool fKeepOnly,
+                          uint64_t ibDamage) {
+    if (fpJournal_ == nullptr) return;
+    rewind(fpJournal_);
+    Done done;
+    uint32_t cbPath;
+    std::string sPath;
+    while (fread(&done, sizeof done, 1, fpJournal_) == 1 &&
+           fread(&cbPath, sizeof cbPath, 1, fpJournal_) == 1) {
+        sPath.resize(cbPath);
+        if (fread(&sPath[0], 1, cbPath, fpJournal_) != cbPath) break;
+        Finalize(done, sPath, trailer,
+                 !fFailed_ && !fDiscard && (!fKeepOnly || done.ibEnd <= ibDamage));
     }
-    if (fFailed_) return;
-    const std::string sPages =
-        nFirstPage == 0 ? "no pages"
-        : nFirstPage == nLastPage
-            ? "page " + std::to_string(nFirstPage)
-            : "pages " + std::to_string(nFirstPage) + "-" + std::to_string(nLastPage);
-    printf("%s\t%s\t%llu bytes\n", sPath_.c_str(), sPages.c_str(),
+}
+
+// Adds the trailer and renames, or removes the temporary file.
+void OutputSink::Finalize(const Done &done, const std::string &sPath,
+                          const modca::ByteRange &trailer, bool fKeep) {
+    const std::string sTemp = sFnTempPath(sPath);
+    if (!fKeep) {
+        unlink(sTemp.c_str());
+        return;
+    }
+    sPath_ = sPath;
+    cbWritten_ = done.cbWritten;
+    if (!options_.fDryRun) {
+        fd_ = open(sTemp.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW);
+        if (fd_ < 0) Fail(sTemp, "cannot write");
+    }
+    Copy(trailer);
+    if (fd_ >= 0 && close(fd_) != 0) Fail(sPath, "cannot write");
+    fd_ = -1;
+    if (!options_.fDryRun && (fFailed_ || rename(sTemp.c_str(), sPath.c_str()) != 0)) {
+        Fail(sPath, "cannot rename the finished output");
+        unlink(sTemp.c_str());
+        return;
+    }
+    const std::string sPages = done.nFirstPage == 0 ? "no pages"
+                               : done.nFirstPage == done.nLastPage
+                                   ? "page " + std::to_string(done.nFirstPage)
+                                   : "pages " + std::to_string(done.nFirstPage) + "-" +
+                                         std::to_string(done.nLastPage);
+    printf("%s\t%s\t%llu bytes\n", sPath.c_str(), sPages.c_str(),
            static_cast<unsigned long long>(cbWritten_));
 }
 

@@ -1,6 +1,6 @@
 // dspsplit: copies pages or named page groups out of a MO:DCA print file into
-// new well-formed print files. A first pass over the fields finds the
-// prologue, the trailer and any damage; a second one copies byte ranges.
+// new well-formed print files: one pass over the fields finds the parts and
+// any damage, and the parts are copied as byte ranges meanwhile.
 #include <stdio.h>
 
 #include "FieldWalk.h"
@@ -36,32 +36,25 @@ int main(int argc, char **argv) {
         vFnMessage(input, sError);
         return 1;
     }
-    modca::StreamIndex index;
-    vFnWalkFields(input, UINT64_MAX, &index, [&index](const modca::IndexedField &field) {
-        index.Feed(field);
-        return true;
-    });
-    index.Finish();
-    if (index.fDamaged()) {
-        vFnMessage(input, "offset " + std::to_string(index.ibDamage()) + ": " +
-                              index.DamageText());
-        if (!options.fKeepGoing) return 1;
-    }
-
     OutputSink sink(input, options.output);
     if (!sink.fReady()) return 1;
+    modca::StreamIndex index;
     modca::Splitter splitter(index, options.request, sink);
-    modca::StreamIndex damage;  // the first pass has reported it
-    vFnWalkFields(input, index.fDamaged() ? index.ibDamage() : UINT64_MAX, &damage,
-                  [&](const modca::IndexedField &field) {
-                      splitter.Feed(field);
-                      return !splitter.fDone() && !sink.fFailed();
-                  });
+    vFnWalkFields(input, UINT64_MAX, &index, [&](const modca::IndexedField &field) {
+        splitter.Feed(field);
+        return !sink.fFailed() && (options.fKeepGoing || !index.fDamaged());
+    });
     splitter.Finish();
-    if (sink.fFailed()) return 1;
+    const bool fDamaged = index.fDamaged();
+    if (fDamaged)
+        vFnMessage(input, "offset " + std::to_string(index.ibDamage()) + ": " +
+                              index.DamageText());
+    sink.Complete(index.Trailer(), fDamaged && !options.fKeepGoing, fDamaged,
+                  index.ibDamage());
+    if (sink.fFailed() || (fDamaged && !options.fKeepGoing)) return 1;
     if (splitter.cOutputs() == 0) {
         vFnMessage(input, sFnNothing(options.request, index));
         return 1;
     }
-    return index.fDamaged() ? 1 : 0;
+    return fDamaged ? 1 : 0;
 }

@@ -53,10 +53,10 @@ void StreamIndex::SetDamage(uint64_t ib, const std::string &sText) {
 
 void Splitter::Feed(const IndexedField &field) {
     BeforeFeed(field);
-    tracker_.Feed(field.range.ib, field.dwID, field.lpbData, field.cbData);
+    index_.Feed(field);
     if (field.dwID == dwBeginNamedPageGroup) OnGroupBegin(field);
     if (field.dwID == dwBeginPage) OnPageBegin(field);
-    if (tracker_.fPageEnded() && fInSelectedPage_) {
+    if (index_.Tracker().fPageEnded() && fInSelectedPage_) {
         sink_.Copy({ibPage_, field.range.ibEnd() - ibPage_});
         fInSelectedPage_ = false;
     }
@@ -72,7 +72,7 @@ void Splitter::BeforeFeed(const IndexedField &field) {
         groups_.back().ibHeadEnd = field.range.ib;
     if (groups_.size() == 1 && !fTagsTaken_ &&
         (fBegin || field.dwID == dwEndNamedPageGroup)) {
-        groupTags_ = tracker_.GroupTags();
+        groupTags_ = index_.Tracker().GroupTags();
         fTagsTaken_ = true;
     }
 }
@@ -83,10 +83,10 @@ void Splitter::OnGroupBegin(const IndexedField &field) {
         return;
     }
     groups_.push_back({field.range.ib, 0, false});
-    if (groups_.size() != 1) return;
+    if (groups_.size() != 1 || !request_.fGroups) return;
     sGroupName_ = sFnNameToken(field.lpbData, field.cbData);
     fTagsTaken_ = false;
-    nFirst_ = tracker_.Page().nPage + 1;
+    nFirst_ = index_.Tracker().Page().nPage + 1;
 }
 
 void Splitter::OnGroupEnd(const IndexedField &field) {
@@ -99,24 +99,20 @@ void Splitter::OnGroupEnd(const IndexedField &field) {
     groups_.pop_back();
     if (!request_.fGroups && group.fWritten) sink_.Copy(field.range);
     if (request_.fGroups && groups_.empty() && fSelected()) {
-        nLast_ = tracker_.Page().nPage;
+        nLast_ = index_.Tracker().Page().nPage;
         if (nLast_ < nFirst_) nFirst_ = nLast_ = 0;  // a group without pages
         sink_.Open(sOutputName());
         sink_.Copy(index_.Prologue());
         sink_.Copy({group.ibBegin, field.range.ibEnd() - group.ibBegin});
-        sink_.Copy(index_.Trailer());
         sink_.Close(nFirst_, nLast_);
         ++cOutputs_;
     }
 }
 
 void Splitter::OnPageBegin(const IndexedField &field) {
-    const uint64_t nPage = tracker_.Page().nPage;
-    if (request_.fGroups || nPage < request_.nFirstPage) return;
-    if (nPage > request_.nLastPage) {
-        fPastLast_ = true;
+    const uint64_t nPage = index_.Tracker().Page().nPage;
+    if (request_.fGroups || nPage < request_.nFirstPage || nPage > request_.nLastPage)
         return;
-    }
     if (!fOpen_) {
         sink_.Open("");
         sink_.Copy(index_.Prologue());
@@ -135,17 +131,10 @@ void Splitter::OnPageBegin(const IndexedField &field) {
 }
 
 void Splitter::Finish() {
+    index_.Finish();
     if (!fOpen_) return;
-    sink_.Copy(index_.Trailer());
     sink_.Close(nFirst_, nLast_);
     fOpen_ = false;
-}
-
-bool Splitter::fDone() const {
-    if (request_.fGroups || !fPastLast_) return false;
-    for (const OpenGroup &group : groups_)
-        if (group.fWritten) return false;
-    return true;
 }
 
 bool Splitter::fSelected() const {

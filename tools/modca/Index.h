@@ -1,11 +1,12 @@
 // Where the parts of a MO:DCA stream lie, for tools that copy parts of it out
-// byte for byte. A first pass (StreamIndex) finds the prologue (the leading
-// resource group, the document's Begin and every document-level field before
-// the first page or named page group), the trailer (the document-level fields
-// after the last one) and the first damage; a second pass (Splitter) hands
-// the ranges of the pages or named page groups asked for to a sink. Ranges
-// are those of whole records, framing included. Memory is bounded whatever
-// the stream: a few ranges and the open Begins (at most cMaxDepth).
+// byte for byte, in one pass over its fields. StreamIndex finds the prologue
+// (the leading resource group, the document's Begin and every document-level
+// field before the first page or named page group), the trailer (the
+// document-level fields after the last one) and the first damage; Splitter
+// drives it and hands the ranges of the pages or named page groups asked for
+// to a sink. Ranges are those of whole records, framing included. Memory is
+// bounded whatever the stream: a few ranges and the open Begins (at most
+// cMaxDepth).
 #ifndef VOKDSP_MODCA_INDEX_H
 #define VOKDSP_MODCA_INDEX_H
 
@@ -46,6 +47,7 @@ class StreamIndex {
     const ByteRange &Prologue() const { return prologue_; }
     const ByteRange &Trailer() const { return trailer_; }
     uint64_t cPages() const { return tracker_.Page().nPage; }
+    const StructureTracker &Tracker() const { return tracker_; }
 
   private:
     void NoteProblems();
@@ -67,7 +69,8 @@ struct SplitRequest {
 };
 
 // Where the Splitter's outputs go: Copy hands the ranges of one output in
-// stream order, between Open and Close.
+// stream order, between Open and Close. The trailer is known only when the
+// stream has ended: the sink adds the index's Trailer() to each output then.
 class SplitSink {
   public:
     virtual ~SplitSink() = default;
@@ -79,17 +82,16 @@ class SplitSink {
 
 // Outputs are well-formed: prologue, the pages asked for inside the Begin
 // (with its index tags) and End of each named page group they sit in, and
-// trailer. With fGroups each outermost named page group is one output.
-// Document-level fields between pages or groups are left out.
+// (added by the sink) trailer. With fGroups each outermost named page group is one
+// output. Document-level fields between pages or groups are left out.
 class Splitter {
   public:
-    Splitter(const StreamIndex &index, const SplitRequest &request, SplitSink &sink)
+    Splitter(StreamIndex &index, const SplitRequest &request, SplitSink &sink)
         : index_(index), request_(request), sink_(sink) {}
 
+    // Feeds the index too.
     void Feed(const IndexedField &field);
     void Finish();
-    // Nothing more to copy before the trailer: the rest need not be read.
-    bool fDone() const;
     uint64_t cOutputs() const { return cOutputs_; }
 
   private:
@@ -107,15 +109,13 @@ class Splitter {
     bool fSelected() const;
     std::string sOutputName() const;
 
-    const StreamIndex &index_;
+    StreamIndex &index_;
     const SplitRequest &request_;
     SplitSink &sink_;
-    StructureTracker tracker_;
     std::vector<OpenGroup> groups_;  // at most cMaxDepth
     uint64_t cGroupsTooDeep_ = 0;
     bool fOpen_ = false;            // an output is open (pages)
     bool fInSelectedPage_ = false;  // copy the page at its End
-    bool fPastLast_ = false;
     uint64_t ibPage_ = 0, nFirst_ = 0, nLast_ = 0;
     // The outermost named page group (fGroups).
     std::string sGroupName_;
