@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "ReaderStatus.h"
 #include "vokDSPsr.h"
 
 namespace dspsplit {
@@ -49,19 +50,6 @@ unsigned cbFnFraming(int fd) {
     if (ab[0] == 0x5A || ab[3] == 0xD3) return 0;
     if (ab[4] == 0x5A || ab[7] == 0xD3) return 4;
     return 2;
-}
-
-const char *szFnDamage(uint32_t dwStatus) {
-    switch (dwStatus) {
-        case DSP_ERR_NOT_SF:
-            return "no structured-field introducer (0x5A) where a field is due";
-        case DSP_ERR_BAD_RECORD:
-            return "structured-field length shorter than its header";
-        case DSP_ERR_RECORD_TOO_LONG:
-            return "structured field longer than the room for it";
-        default:
-            return "refused structured field";
-    }
 }
 
 // The data length of the field in record range: what follows framing, header
@@ -119,7 +107,7 @@ void vFnWalkFields(const Input &input, uint64_t ibStop, modca::StreamIndex *lpIn
         cbLast = cbPos;
         if (cbSF == 0) {
             if (dwStatus != DSP_OK)
-                lpIndex->SetDamage(ibStart, szFnDamage(dwStatus));
+                lpIndex->SetDamage(ibStart, modca::szFnRefusalText(dwStatus));
             else if (ibEnd != ibStart)
                 lpIndex->SetDamage(ibStart, "the input ends inside a structured field");
             break;
