@@ -114,7 +114,9 @@ void OutputSink::Copy(const modca::ByteRange &range) {
     const bool fStrip = input_.cbFraming != 0 && !options_.fKeepFraming;
     cbFramingSeen_ = 0;
     cbFieldLeft_ = 0;
-    for (uint64_t ib = range.ib; ib < range.ibEnd() && !fFailed_;) {
+    uint64_t ib = range.ib;
+    if (!fStrip && fd_ >= 0) ib = ibFnCopyInKernel(range);
+    for (; ib < range.ibEnd() && !fFailed_;) {
         const size_t cbWanted = std::min<uint64_t>(abCopy_.size(), range.ibEnd() - ib);
         const ssize_t cb = pread(input_.fd, abCopy_.data(), cbWanted, ib);
         if (cb <= 0) {
@@ -127,6 +129,19 @@ void OutputSink::Copy(const modca::ByteRange &range) {
             fFnWrite(abCopy_.data(), size_t(cb));
         ib += uint64_t(cb);
     }
+}
+
+// Copies what it can of range without bringing it into the process (where
+// the file systems allow); returns where it stopped.
+uint64_t OutputSink::ibFnCopyInKernel(const modca::ByteRange &range) {
+    loff_t ib = static_cast<loff_t>(range.ib);
+    while (uint64_t(ib) < range.ibEnd()) {
+        const ssize_t cb = copy_file_range(input_.fd, &ib, fd_, nullptr,
+                                           range.ibEnd() - uint64_t(ib), 0);
+        if (cb <= 0) break;  // not possible here: the ordinary copy goes on
+        cbWritten_ += uint64_t(cb);
+    }
+    return uint64_t(ib);
 }
 
 // Writes the fields of whole records, leaving out their framing: an RDW,

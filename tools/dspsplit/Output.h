@@ -50,6 +50,7 @@ class OutputSink : public modca::SplitSink {
 
     std::string sFnPathFor(const std::string &sName);
     bool fFnReserve(const std::string &sPath);
+    uint64_t ibFnCopyInKernel(const modca::ByteRange &range);
     bool fFnWrite(const uint8_t *lpb, size_t cb);
     void CopyStripped(const uint8_t *lpb, size_t cb);
     void Finalize(const Done &done, const std::string &sPath,
