@@ -17,6 +17,11 @@ groups)  # one well-formed file per group, holding that group's pages
   pages out/PGP00001.afp out/PGP00002.afp out/PGP00003.afp > got
   pages "$fop/statements.afp" > want
   diff want got || fail "pages differ"
+  for f in out/PGP00001.afp out/PGP00002.afp out/PGP00003.afp; do
+    [ "$f" = out/PGP00001.afp ] || printf '\f'  # --text puts one between pages
+    "$dump" --text "$f"
+  done > got
+  "$dump" --text "$fop/statements.afp" | cmp - got || fail "text differs"
   # selection by tag, naming by tag, collisions numbered
   "$split" --tag=ACCOUNT=1002 --name-by=CUSTOMER "$fop/statements.afp" -o sel > /dev/null
   [ "$(ls sel)" = Bob_Jones.afp ] || fail "--tag/--name-by gave $(ls sel)"
@@ -33,6 +38,8 @@ resources)  # pages of a stream with an inline resource group keep it
   "$dump" --resources p2.afp | grep -q "^object   RES00001 *yes" || fail "RES00001 not defined"
   pages p2.afp > got && pages "$fop/resources.afp" | sed -n 2p > want
   diff want got || fail "page 2 differs"
+  "$dump" --text "$fop/resources.afp" | awk 'BEGIN { RS = "\f" } NR == 2 { printf "%s", $0 }' > want
+  "$dump" --text p2.afp | cmp want - || fail "text of page 2 differs"
   ;;
 framing)  # RDW input: plain output unless --keep-framing
   "$split" --pages=1 "$src/samples/document-rdw.afp" -o plain.afp > /dev/null

@@ -76,8 +76,8 @@ bool fFnOpenInput(const std::string &sPath, Input *lpInput, std::string *lpsErro
     if (!S_ISREG(st.st_mode)) {
         *lpsError = S_ISDIR(st.st_mode)
                         ? std::string("cannot read: ") + strerror(EISDIR)
-                        : "not a regular file: dspsplit reads its input twice and "
-                          "needs a seekable file (redirect standard input from one)";
+                        : "not a regular file: dspsplit copies from its input by offset "
+                          "and needs a seekable file (redirect standard input from one)";
         return false;
     }
     lpInput->cbSize = st.st_size;
