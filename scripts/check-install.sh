@@ -43,6 +43,7 @@ c++ -std=c++17 -Wall -Wextra -Werror examples/catch_mvxerror.cpp \
   $(pkg-config --cflags --libs vokDSPsr) -o "$scratch/pc/catch_mvxerror"
 LD_LIBRARY_PATH=$libdir run_examples "$scratch/pc"
 
-echo "-- installed dspdump"
+echo "-- installed dspdump and dspsplit"
 "$prefix/bin/dspdump" --stats samples/document.afp >/dev/null
+"$prefix/bin/dspsplit" --pages=1 samples/document.afp -o "$scratch/page1.afp" >/dev/null
 echo "install check passed"

@@ -6,6 +6,7 @@
 #include "Dump.h"
 #include "FieldNames.h"
 #include "PlausibleField.h"
+#include "ReaderStatus.h"
 #include "vokDSPsr.h"
 
 namespace dspdump {
@@ -53,19 +54,6 @@ ErrorView FnError(uint64_t ibOffset, uint32_t dwStatus, std::string sMessage) {
     error.szStatus = dwStatus != DSP_OK ? szFnStatusName(dwStatus) : nullptr;
     error.sMessage = std::move(sMessage);
     return error;
-}
-
-std::string sFnMessage(uint32_t dwStatus) {
-    switch (dwStatus) {
-        case DSP_ERR_NOT_SF:
-            return "no structured-field introducer (0x5A) where a field is due";
-        case DSP_ERR_BAD_RECORD:
-            return "structured-field length shorter than its header";
-        case DSP_ERR_RECORD_TOO_LONG:
-            return "structured field longer than the room for it";
-        default:
-            return "refused structured field";
-    }
 }
 
 // Lists a structured-field stream with one library reader after another: a
@@ -171,7 +159,7 @@ class SfDumper {
                        cbFraming == 0) {
                 const uint64_t ibNext = ibFnNextPlausible(ibBase + ibStart + 1);
                 ErrorView error =
-                    FnError(ibBase + ibStart, dwStatus, sFnMessage(dwStatus));
+                    FnError(ibBase + ibStart, dwStatus, szFnRefusalText(dwStatus));
                 error.cbSkipped = ibNext - (ibBase + ibStart);
                 error.sMessage +=
                     "; skipped " + std::to_string(error.cbSkipped) +
@@ -183,7 +171,7 @@ class SfDumper {
                 const bool fRepeat = fInSkippedRun && dwStatus == DSP_ERR_NOT_SF;
                 if (!fRepeat)
                     report_.Error(
-                        FnError(ibBase + ibStart, dwStatus, sFnMessage(dwStatus)));
+                        FnError(ibBase + ibStart, dwStatus, szFnRefusalText(dwStatus)));
                 fInSkippedRun = dwStatus == DSP_ERR_NOT_SF;
                 if (!options_.fKeepGoing) return cbNoResume;
             } else {

@@ -2,10 +2,13 @@
 
 #include <string.h>
 
+#include <algorithm>
+#include <iterator>
+
 namespace modca {
 namespace {
 
-// Generated at configure time from modca-names.tsv.
+// Generated at configure time from modca-names.tsv, sorted by identifier.
 const FieldName aFieldNames[] = {
 #include "ModcaNames.inc"
 };
@@ -15,9 +18,11 @@ const FieldName unknownField = {0, "???", ""};
 }  // namespace
 
 const FieldName &FnFieldName(uint32_t dwID) {
-    for (const FieldName &name : aFieldNames)
-        if (name.dwID == dwID) return name;
-    return unknownField;
+    const FieldName *lpName = std::lower_bound(
+        std::begin(aFieldNames), std::end(aFieldNames), dwID,
+        [](const FieldName &name, uint32_t dw) { return name.dwID < dw; });
+    return lpName != std::end(aFieldNames) && lpName->dwID == dwID ? *lpName
+                                                                   : unknownField;
 }
 
 uint32_t dwFnFieldId(const char *szAbbreviation) {

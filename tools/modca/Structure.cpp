@@ -94,9 +94,11 @@ size_t StructureTracker::nFnClose(uint64_t ibOffset, uint32_t dwID,
                            ")"));
         return Depth();
     }
-    const std::string sCloser =
-        "before " + sFnDescribe(dwID, sName) + " at offset " + std::to_string(ibOffset);
-    while (cOpen_ > nLevel) Pop(sCloser.c_str());
+    if (cOpen_ > nLevel) {
+        const std::string sCloser = "before " + sFnDescribe(dwID, sName) + " at offset " +
+                                    std::to_string(ibOffset);
+        while (cOpen_ > nLevel) Pop(sCloser.c_str());
+    }
     const Open &open = aOpen_[nLevel - 1];
     if (!sName.empty() && !open.sName.empty() && sName != open.sName)
         AddProblem(ibOffset, true, "name",

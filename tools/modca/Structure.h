@@ -52,6 +52,8 @@ class StructureTracker {
     bool fInPage() const { return fInPage_; }
     bool fPageEnded() const { return fPageEnded_; }
     const PageInfo &Page() const { return page_; }
+    // The index tags met so far directly in the innermost named page group.
+    const std::vector<Tag> &GroupTags() const { return groupTags_; }
     size_t Depth() const { return cOpen_ + cOverflow_; }
     // A Begin of category bCategory is open.
     bool fInside(uint8_t bCategory) const;

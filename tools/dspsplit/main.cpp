@@ -1,0 +1,60 @@
+// dspsplit: copies pages or named page groups out of a MO:DCA print file into
+// new well-formed print files: one pass over the fields finds the parts and
+// any damage, and the parts are copied as byte ranges meanwhile.
+#include <stdio.h>
+
+#include "FieldWalk.h"
+#include "Index.h"
+#include "Options.h"
+#include "Output.h"
+
+using namespace dspsplit;
+
+namespace {
+
+void vFnMessage(const Input &input, const std::string &sText) {
+    fprintf(stderr, "dspsplit: %s: %s\n", input.sName.c_str(), sText.c_str());
+}
+
+std::string sFnNothing(const modca::SplitRequest &request,
+                       const modca::StreamIndex &index) {
+    if (request.fGroups) return "no named page group to write";
+    return "no page " + std::to_string(request.nFirstPage) + " (the file has " +
+           std::to_string(index.cPages()) + " pages)";
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    Options options;
+    const int nParsed = nFnParseOptions(argc, argv, &options);
+    if (nParsed >= 0) return nParsed;
+
+    Input input;
+    std::string sError;
+    if (!fFnOpenInput(options.sInput, &input, &sError)) {
+        vFnMessage(input, sError);
+        return 1;
+    }
+    OutputSink sink(input, options.output);
+    if (!sink.fReady()) return 1;
+    modca::StreamIndex index;
+    modca::Splitter splitter(index, options.request, sink);
+    vFnWalkFields(input, UINT64_MAX, &index, [&](const modca::IndexedField &field) {
+        splitter.Feed(field);
+        return !sink.fFailed() && (options.fKeepGoing || !index.fDamaged());
+    });
+    splitter.Finish();
+    const bool fDamaged = index.fDamaged();
+    if (fDamaged)
+        vFnMessage(input, "offset " + std::to_string(index.ibDamage()) + ": " +
+                              index.DamageText());
+    sink.Complete(index.Trailer(), fDamaged && !options.fKeepGoing, fDamaged,
+                  index.ibDamage());
+    if (sink.fFailed() || (fDamaged && !options.fKeepGoing)) return 1;
+    if (splitter.cOutputs() == 0) {
+        vFnMessage(input, sFnNothing(options.request, index));
+        return 1;
+    }
+    return fDamaged ? 1 : 0;
+}
