@@ -2,15 +2,17 @@
 //
 // One zero-filled allocation holds the control block IBMSFIO, whose last
 // member is the record area SFREC, and the capacity's worth of data bytes
-// behind it. The caller's handle is the record area's address; the control
+// behind it; a reader over a file path also has its file chunk there, behind
+// the data. The caller's handle is the record area's address; the control
 // block is the object that encloses it.
 #ifndef VOKDSP_IBMSF_IBMSFIO_H
 #define VOKDSP_IBMSF_IBMSFIO_H
 
+#include <errno.h>
 #include <stddef.h>
 #include <stdint.h>
-#include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "ReadSource.h"
 #include "vokDSPsr.h"
@@ -20,8 +22,15 @@ namespace vokdsp::ibmsf {
 // Extension bytes behind the largest extension-length byte (255 - 1).
 constexpr size_t cbExtensionMax = 254;
 
+// A file is read in chunks of this size; the 4096-byte fills are cut from
+// them, so a fill from a file costs one copy, as a fill from a callback does.
+constexpr size_t cbFileChunk = 256 * 1024;
+
 struct IBMSFIO {
-    FILE *pFile;           // the file opened from the path; null with a callback
+    int fdFile;            // the file opened from the path; -1 with a callback
+    uint32_t ibChunk;      // next byte of lpbChunk to hand out
+    uint32_t cbChunk;      // bytes of lpbChunk not yet handed out
+    uint8_t *lpbChunk;     // cbFileChunk bytes behind the data; null with a callback
     uint16_t wStreamKind;  // SFSTREAM_* bits
     uint16_t cbBuffer;     // bytes the last read placed in abBuffer
     uint16_t cB;           // bytes of abBuffer not yet taken
@@ -37,9 +46,15 @@ struct IBMSFIO {
     SFREC rec;  // the caller's record area; abData runs to the allocation's end
 };
 
-// Bytes of one allocation: control block with record header, then the data.
-inline size_t cbFnReaderAllocation(uint16_t cbDataMax) {
-    return sizeof(IBMSFIO) + size_t{cbDataMax};
+// Bytes of one allocation: control block with record header, then the data,
+// then for a file source the chunk, aligned for the block copies out of it.
+inline size_t cbFnChunkOffset(uint16_t cbDataMax) {
+    return (sizeof(IBMSFIO) + size_t{cbDataMax} + 63) & ~size_t{63};
+}
+
+inline size_t cbFnReaderAllocation(uint16_t cbDataMax, bool fFile) {
+    return fFile ? cbFnChunkOffset(cbDataMax) + cbFileChunk
+                 : sizeof(IBMSFIO) + size_t{cbDataMax};
 }
 
 inline IBMSFIO *lpFnReaderOf(SFREC *lpRec) {
@@ -47,15 +62,35 @@ inline IBMSFIO *lpFnReaderOf(SFREC *lpRec) {
                                        offsetof(IBMSFIO, rec));
 }
 
+// Cuts the next block, up to 4096 bytes, from the file's chunk, reading the
+// next chunk when it is used up. One read: a pipe or a terminal delivers what
+// it holds, never waiting for a whole chunk. 0 at end of file or on an error.
+inline uint16_t cbFnFileBlock(IBMSFIO *lpio) {
+    if (lpio->cbChunk == 0) {
+        ssize_t cbRead;
+        do {
+            cbRead = read(lpio->fdFile, lpio->lpbChunk, cbFileChunk);
+        } while (cbRead < 0 && errno == EINTR);
+        if (cbRead <= 0) return 0;
+        lpio->ibChunk = 0;
+        lpio->cbChunk = static_cast<uint32_t>(cbRead);
+    }
+    const uint16_t cb =
+        lpio->cbChunk < cbReadBlock ? static_cast<uint16_t>(lpio->cbChunk) : cbReadBlock;
+    memcpy(lpio->abBuffer, lpio->lpbChunk + lpio->ibChunk, cb);
+    lpio->ibChunk += cb;
+    lpio->cbChunk -= cb;
+    return cb;
+}
+
 // Reads the next block from the file or the callback, position back to 0.
 // Returns the count, which is also the count of bytes not yet taken.
 inline uint16_t FillBuffer(IBMSFIO *lpio, uint32_t *lpdwStatus) {
     lpio->ibBuffer = 0;
-    const uint16_t cb =
-        lpio->lpfnRead != nullptr
-            ? cbFnRequestBlock(lpio->lpfnRead, lpio->abBuffer, lpio->lpContext,
-                               lpdwStatus)
-            : static_cast<uint16_t>(fread(lpio->abBuffer, 1, cbReadBlock, lpio->pFile));
+    const uint16_t cb = lpio->lpfnRead != nullptr
+                            ? cbFnRequestBlock(lpio->lpfnRead, lpio->abBuffer,
+                                               lpio->lpContext, lpdwStatus)
+                            : cbFnFileBlock(lpio);
     lpio->cbBuffer = cb;
     lpio->cB = cb;
     return cb;
