@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "LineOut.h"
 #include "Options.h"
 
 namespace dspdump {
@@ -86,8 +87,9 @@ class Report {
     virtual int Finish(uint64_t cbRead);
 
   protected:
-    std::string sFnOffset(uint64_t ib) const;         // listing column
-    std::string sFnMessageOffset(uint64_t ib) const;  // "offset N" in messages
+    std::string sFnOffset(uint64_t ib) const;               // listing column
+    LineOut &PutOffset(LineOut *lpOut, uint64_t ib) const;  // the same, appended
+    std::string sFnMessageOffset(uint64_t ib) const;        // "offset N" in messages
     const TextDecoder &text_;
     const Options &options_;
     std::string sInput_;  // escaped for the terminal
