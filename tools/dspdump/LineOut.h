@@ -27,19 +27,18 @@ inline constexpr HexTable kHexTable{};
 class LineOut {
   public:
     LineOut &Chars(const char *lpch, size_t cch) {
-        s_.append(lpch, cch);
+        memcpy(lpchFnRoom(cch), lpch, cch);
+        cch_ += cch;
         return *this;
     }
     LineOut &Str(const char *sz) { return Chars(sz, strlen(sz)); }
     LineOut &Str(const std::string &s) { return Chars(s.data(), s.size()); }
     LineOut &Char(char ch) {
-        s_.push_back(ch);
+        *lpchFnRoom(1) = ch;
+        ++cch_;
         return *this;
     }
-    LineOut &Spaces(int n) {
-        if (n > 0) s_.append(size_t(n), ' ');
-        return *this;
-    }
+    LineOut &Spaces(int n) { return Fill(' ', n); }
     // "%-*s": sz, then blanks to nWidth.
     LineOut &StrLeft(const char *sz, int nWidth) {
         const size_t cch = strlen(sz);
@@ -54,9 +53,7 @@ class LineOut {
             ach[--ich] = char('0' + q % 10);
             q /= 10;
         } while (q != 0);
-        s_.append(
-            size_t(nWidth > int(sizeof ach) - ich ? nWidth - (int(sizeof ach) - ich) : 0),
-            chPad);
+        Fill(chPad, nWidth - (int(sizeof ach) - ich));
         return Chars(ach + ich, sizeof ach - ich);
     }
     // "%0*llX": upper-case hex digits, zero-padded to nDigits.
@@ -64,29 +61,41 @@ class LineOut {
         char ach[16];
         int ich = sizeof ach;
         do {
-            ach[--ich] = "0123456789ABCDEF"[q & 0x0F];
+            ach[--ich] = kHexTable.ach[q & 0x0F][1];
             q >>= 4;
         } while (q != 0);
-        while (ich > int(sizeof ach) - nDigits) ach[--ich] = '0';
+        Fill('0', nDigits - (int(sizeof ach) - ich));
         return Chars(ach + ich, sizeof ach - ich);
     }
     // Two upper-case hex digits a byte, from a table.
     LineOut &HexBytes(const uint8_t *lpb, uint32_t cb) {
-        const size_t ich = s_.size();
-        s_.resize(ich + 2 * size_t{cb});
-        char *lpch = &s_[ich];
+        char *lpch = lpchFnRoom(2 * size_t{cb});
         for (uint32_t i = 0; i < cb; ++i, lpch += 2)
             memcpy(lpch, kHexTable.ach[lpb[i]], 2);
+        cch_ += 2 * size_t{cb};
         return *this;
     }
     // Writes the line out and starts the next.
     void Emit() {
-        fwrite(s_.data(), 1, s_.size(), stdout);
-        s_.clear();
+        fwrite(ab_.data(), 1, cch_, stdout);
+        cch_ = 0;
     }
 
   private:
-    std::string s_;
+    LineOut &Fill(char ch, int n) {
+        if (n <= 0) return *this;
+        memset(lpchFnRoom(size_t(n)), ch, size_t(n));
+        cch_ += size_t(n);
+        return *this;
+    }
+    // Where the next cch characters go; the buffer grows as needed.
+    char *lpchFnRoom(size_t cch) {
+        if (cch_ + cch > ab_.size()) ab_.resize(2 * (cch_ + cch) + 256);
+        return &ab_[cch_];
+    }
+
+    std::string ab_;  // the line so far is its first cch_ characters
+    size_t cch_ = 0;
 };
 
 }  // namespace dspdump

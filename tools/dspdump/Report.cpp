@@ -69,7 +69,7 @@ class ListingReport : public Report {
     }
 
     void PutField(const FieldView &field) {
-        const FieldName &name = FnFieldName(field.dwID);
+        const FieldName &name = NameOf(field.dwID);
         const FieldNotes *lpNotes = field.lpNotes;
         const int nIndent = lpNotes && lpNotes->nDepth > 0 ? 2 * lpNotes->nDepth : 0;
         out_.Dec(field.cbLength, 6)
@@ -142,7 +142,7 @@ class JsonReport : public Report {
 
   private:
     void PutFieldMembers(const FieldView &field) {
-        const FieldName &name = FnFieldName(field.dwID);
+        const FieldName &name = NameOf(field.dwID);
         out_.Str("\"length\":").Dec(field.cbLength).Str(",\"id\":\"").Hex(field.dwID, 6);
         out_.Str("\",\"type\":\"").Str(name.szAbbreviation).Str("\",\"name\":\"");
         out_.Str(name.szName).Str("\",\"flags\":\"").Hex(field.bFlags, 2);
@@ -162,12 +162,12 @@ class StatsReport : public Report {
 
     void Field(const FieldView &field) override {
         Report::Field(field);
-        ++mapFieldCounts_[field.dwID];
+        Count(field.dwID);
     }
 
     void Record(const RecordView &record) override {
         Report::Record(record);
-        if (record.lpField != nullptr) ++mapFieldCounts_[record.lpField->dwID];
+        if (record.lpField != nullptr) Count(record.lpField->dwID);
     }
 
     int Finish(uint64_t cbRead) override {
@@ -228,7 +228,20 @@ class StatsReport : public Report {
         return it == mapFieldCounts_.end() ? 0 : it->second;
     }
 
+    // Counts through a small cache of the map's counters (its nodes stay put).
+    void Count(uint32_t dwID) {
+        CountSlot &slot = aSlots_[(dwID ^ dwID >> 8) & 0xFF];
+        if (slot.lpnCount == nullptr || slot.dwID != dwID)
+            slot = {dwID, &mapFieldCounts_[dwID]};
+        ++*slot.lpnCount;
+    }
+
+    struct CountSlot {
+        uint32_t dwID;
+        uint64_t *lpnCount;
+    };
     std::map<uint32_t, uint64_t> mapFieldCounts_;
+    CountSlot aSlots_[256] = {};
 };
 
 }  // namespace
@@ -257,6 +270,12 @@ void Report::Record(const RecordView &record) {
     ++nRecords_;
     if (record.fNewPage) ++nPages_;
     if (record.lpField != nullptr) ++nFields_;
+}
+
+const FieldName &Report::NameOf(uint32_t dwID) {
+    const FieldName *&lpName = alpNames_[(dwID ^ dwID >> 8) & 0xFF];
+    if (lpName == nullptr || lpName->dwID != dwID) lpName = &FnFieldName(dwID);
+    return *lpName;
 }
 
 LineOut &Report::PutOffset(LineOut *lpOut, uint64_t ib) const {
