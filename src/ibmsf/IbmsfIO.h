@@ -27,16 +27,17 @@ constexpr size_t cbExtensionMax = 254;
 constexpr size_t cbFileChunk = 256 * 1024;
 
 struct IBMSFIO {
-    int fdFile;            // the file opened from the path; -1 with a callback
-    uint32_t ibChunk;      // next byte of lpbChunk to hand out
-    uint32_t cbChunk;      // bytes of lpbChunk not yet handed out
-    uint8_t *lpbChunk;     // cbFileChunk bytes behind the data; null with a callback
-    uint16_t wStreamKind;  // SFSTREAM_* bits
-    uint16_t cbBuffer;     // bytes the last read placed in abBuffer
-    uint16_t cB;           // bytes of abBuffer not yet taken
-    uint16_t ibBuffer;     // next byte to take; cB + ibBuffer == cbBuffer
-    SFHDR hdrCurrent;      // header of the field being read
-    uint32_t cbConsumed;   // stream bytes taken since the first
+    int fdFile;               // the file opened from the path; -1 with a callback
+    uint32_t ibChunk;         // next byte of lpbChunk to hand out
+    uint32_t cbChunk;         // bytes of lpbChunk not yet handed out
+    uint8_t *lpbChunk;        // cbFileChunk bytes behind the data; null with a callback
+    uint16_t wStreamKind;     // SFSTREAM_* bits
+    uint16_t cbBuffer;        // bytes of the current block
+    uint16_t cB;              // bytes of the current block not yet taken
+    uint16_t ibBuffer;        // next byte to take; cB + ibBuffer == cbBuffer
+    SFHDR hdrCurrent;         // header of the field being read
+    uint32_t cbConsumed;      // stream bytes taken since the first
+    const uint8_t *lpbBlock;  // the current block: abBuffer, or a piece of lpbChunk
     uint8_t abBuffer[cbReadBlock];
     uint16_t cbDataMax;  // capacity of rec.abData
     uint8_t abExtension[cbExtensionMax];
@@ -63,8 +64,9 @@ inline IBMSFIO *lpFnReaderOf(SFREC *lpRec) {
 }
 
 // Cuts the next block, up to 4096 bytes, from the file's chunk, reading the
-// next chunk when it is used up. One read: a pipe or a terminal delivers what
-// it holds, never waiting for a whole chunk. 0 at end of file or on an error.
+// next chunk when it is used up; the block is taken where it lies, uncopied.
+// One read: a pipe or a terminal delivers what it holds, never waiting for a
+// whole chunk. 0 at end of file or on an error.
 inline uint16_t cbFnFileBlock(IBMSFIO *lpio) {
     if (lpio->cbChunk == 0) {
         ssize_t cbRead;
@@ -77,7 +79,7 @@ inline uint16_t cbFnFileBlock(IBMSFIO *lpio) {
     }
     const uint16_t cb =
         lpio->cbChunk < cbReadBlock ? static_cast<uint16_t>(lpio->cbChunk) : cbReadBlock;
-    memcpy(lpio->abBuffer, lpio->lpbChunk + lpio->ibChunk, cb);
+    lpio->lpbBlock = lpio->lpbChunk + lpio->ibChunk;
     lpio->ibChunk += cb;
     lpio->cbChunk -= cb;
     return cb;
@@ -87,6 +89,7 @@ inline uint16_t cbFnFileBlock(IBMSFIO *lpio) {
 // Returns the count, which is also the count of bytes not yet taken.
 inline uint16_t FillBuffer(IBMSFIO *lpio, uint32_t *lpdwStatus) {
     lpio->ibBuffer = 0;
+    lpio->lpbBlock = lpio->abBuffer;
     const uint16_t cb = lpio->lpfnRead != nullptr
                             ? cbFnRequestBlock(lpio->lpfnRead, lpio->abBuffer,
                                                lpio->lpContext, lpdwStatus)
@@ -102,7 +105,7 @@ inline bool GetByte(IBMSFIO *lpio, uint32_t *lpdwStatus, uint8_t *lpb) {
     if (lpio->cB == 0 && FillBuffer(lpio, lpdwStatus) == 0) return false;
     lpio->cB--;
     lpio->cbConsumed++;
-    *lpb = lpio->abBuffer[lpio->ibBuffer++];
+    *lpb = lpio->lpbBlock[lpio->ibBuffer++];
     return true;
 }
 
@@ -111,7 +114,7 @@ inline bool GetByte(IBMSFIO *lpio, uint32_t *lpdwStatus, uint8_t *lpb) {
 // having counted only the bytes it took.
 inline bool fFnGetBytewise(IBMSFIO *lpio, uint32_t *lpdwStatus, uint8_t *lpb, size_t cb) {
     if (lpio->cB >= cb) {
-        memcpy(lpb, lpio->abBuffer + lpio->ibBuffer, cb);
+        memcpy(lpb, lpio->lpbBlock + lpio->ibBuffer, cb);
         lpio->cB -= static_cast<uint16_t>(cb);
         lpio->ibBuffer += static_cast<uint16_t>(cb);
         lpio->cbConsumed += static_cast<uint32_t>(cb);
@@ -130,13 +133,13 @@ inline bool vFnGetNbytes(uint8_t *lpbDest, IBMSFIO *lpio, uint16_t cb,
     lpio->cbConsumed += cb;
     while (cb > lpio->cB) {
         if (lpbDest != nullptr) {
-            memcpy(lpbDest, lpio->abBuffer + lpio->ibBuffer, lpio->cB);
+            memcpy(lpbDest, lpio->lpbBlock + lpio->ibBuffer, lpio->cB);
             lpbDest += lpio->cB;
         }
         cb -= lpio->cB;
         if (FillBuffer(lpio, lpdwStatus) == 0) return false;
     }
-    if (lpbDest != nullptr) memcpy(lpbDest, lpio->abBuffer + lpio->ibBuffer, cb);
+    if (lpbDest != nullptr) memcpy(lpbDest, lpio->lpbBlock + lpio->ibBuffer, cb);
     lpio->cB -= cb;
     lpio->ibBuffer += cb;
     return true;

@@ -30,7 +30,7 @@ void vFnCloseFile(IBMSFIO *lpio) {
 // to its owner. Returns the stream-kind word, 0 when refused.
 uint16_t DetectStream(IBMSFIO *lpio, uint32_t *lpdwStatus) {
     const uint16_t cb = FillBuffer(lpio, lpdwStatus);
-    const StreamClass sc = ClassifyFirstBlock(lpio->abBuffer, cb);
+    const StreamClass sc = ClassifyFirstBlock(lpio->lpbBlock, cb);
     lpio->rec.hdr.dwID = sc.dwID;
     if (sc.fUnknownID()) vFnStoreStatus(lpdwStatus, DSP_ERR_UNKNOWN_SF_ID);
     lpio->wStreamKind = sc.wStreamKind;
