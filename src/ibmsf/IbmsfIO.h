@@ -31,6 +31,7 @@ struct IBMSFIO {
     uint32_t ibChunk;         // next byte of lpbChunk to hand out
     uint32_t cbChunk;         // bytes of lpbChunk not yet handed out
     uint8_t *lpbChunk;        // cbFileChunk bytes behind the data; null with a callback
+    bool fEndOfFile;          // the file gave 0 or an error: never read again
     uint16_t wStreamKind;     // SFSTREAM_* bits
     uint16_t cbBuffer;        // bytes of the current block
     uint16_t cB;              // bytes of the current block not yet taken
@@ -63,20 +64,28 @@ inline IBMSFIO *lpFnReaderOf(SFREC *lpRec) {
                                        offsetof(IBMSFIO, rec));
 }
 
-// Cuts the next block, up to 4096 bytes, from the file's chunk, reading the
-// next chunk when it is used up; the block is taken where it lies, uncopied.
-// One read: a pipe or a terminal delivers what it holds, never waiting for a
-// whole chunk. 0 at end of file or on an error.
-inline uint16_t cbFnFileBlock(IBMSFIO *lpio) {
-    if (lpio->cbChunk == 0) {
-        ssize_t cbRead;
-        do {
-            cbRead = read(lpio->fdFile, lpio->lpbChunk, cbFileChunk);
-        } while (cbRead < 0 && errno == EINTR);
-        if (cbRead <= 0) return 0;
-        lpio->ibChunk = 0;
-        lpio->cbChunk = static_cast<uint32_t>(cbRead);
+// Tops the chunk up to at least one whole block unless the file ends, the
+// bytes not yet handed out moved to its front: every block but the last has
+// 4096 bytes, as fread gives them, while a pipe or a terminal is never waited
+// on for a whole chunk. The end of the file, or an error, is final.
+inline void vFnTopUpChunk(IBMSFIO *lpio) {
+    memmove(lpio->lpbChunk, lpio->lpbChunk + lpio->ibChunk, lpio->cbChunk);
+    lpio->ibChunk = 0;
+    while (!lpio->fEndOfFile && lpio->cbChunk < cbReadBlock) {
+        const ssize_t cbRead = read(lpio->fdFile, lpio->lpbChunk + lpio->cbChunk,
+                                    cbFileChunk - lpio->cbChunk);
+        if (cbRead < 0 && errno == EINTR) continue;
+        if (cbRead <= 0)
+            lpio->fEndOfFile = true;
+        else
+            lpio->cbChunk += static_cast<uint32_t>(cbRead);
     }
+}
+
+// Cuts the next block, up to 4096 bytes, from the file's chunk; the block is
+// taken where it lies, uncopied. 0 at the end of the file or on an error.
+inline uint16_t cbFnFileBlock(IBMSFIO *lpio) {
+    if (lpio->cbChunk < cbReadBlock) vFnTopUpChunk(lpio);
     const uint16_t cb =
         lpio->cbChunk < cbReadBlock ? static_cast<uint16_t>(lpio->cbChunk) : cbReadBlock;
     lpio->lpbBlock = lpio->lpbChunk + lpio->ibChunk;
