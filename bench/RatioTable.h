@@ -35,6 +35,17 @@ struct TableRow {
     double dMinToHandLoop;
 };
 
+// One measured case against its reference, with the ratio it should reach.
+struct GoalRow {
+    std::string sCase;
+    std::string sMeasured, sReference;  // benchmark names
+    double dGoal;
+};
+
+// A Markdown table: each case's MiB/s, its reference's, the ratio, met or not.
+std::string sFnGoalTable(const std::vector<GoalRow> &aGoals,
+                         const std::map<std::string, double> &mMedians);
+
 // Two Markdown tables: the readers with their ratios and targets (met or not
 // with the plain callback), then the baselines in MiB/s. A benchmark that did not run
 // shows as "-".

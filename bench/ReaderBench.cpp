@@ -11,8 +11,13 @@
 //
 // Prints the usual benchmark lines, then one table of medians and ratios.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <deque>
@@ -113,10 +118,9 @@ uint16_t wFnBig(const uint8_t *lpb) {
     return static_cast<uint16_t>(lpb[0] << 8 | lpb[1]);
 }
 
-// fread of the framing bytes, the 9-byte header, then the rest of the record.
-size_t nFnFreadFields(const Corpus &corpus, SfFraming framing, uint8_t *lpbBody,
-                      uint64_t *lpqwSink) {
-    FILE *fp = fmemopen(const_cast<uint8_t *>(corpus.ab.data()), corpus.ab.size(), "r");
+// fread of the framing bytes, the 9-byte header, then the rest of the record,
+// from fp (closed at the end).
+size_t nFnFreadFields(FILE *fp, SfFraming framing, uint8_t *lpbBody, uint64_t *lpqwSink) {
     if (fp == nullptr) return 0;
     const size_t cbFrame = framing == SfFraming::kRdw      ? 4
                            : framing == SfFraming::kPrefix ? 2
@@ -188,6 +192,85 @@ size_t nFnGetlines(const Corpus &corpus, uint64_t *lpqwSink) {
     return n;
 }
 
+// ---- From a file: the reader's path source, and dspdump ---------------------------
+
+size_t nFnReadFieldsFromPath(const std::string &sPath, uint64_t *lpqwSink) {
+    uint32_t dwStatus = DSP_OK;
+    SFREC *lpRec =
+        lpibmsfFnCreate(sPath.c_str(), cbSfCapacity, nullptr, nullptr, &dwStatus);
+    if (lpRec == nullptr) return 0;
+    size_t n = 0;
+    for (int32_t cb; (cb = fFnGetNextIBMSF(lpRec, &dwStatus)) != 0; ++n)
+        *lpqwSink += static_cast<uint32_t>(cb) + lpRec->abData[0];
+    fFnDestroyIBMSF(lpRec);
+    return dwStatus == DSP_OK ? n : 0;
+}
+
+Bytes FnFileBytes(const std::string &sPath) {
+    Bytes ab;
+    FILE *fp = fopen(sPath.c_str(), "rb");
+    if (fp == nullptr) return ab;
+    uint8_t abChunk[1 << 16];
+    for (size_t cb; (cb = fread(abChunk, 1, sizeof abChunk, fp)) != 0;)
+        ab.insert(ab.end(), abChunk, abChunk + cb);
+    fclose(fp);
+    return ab;
+}
+
+bool fFnWriteFile(const std::string &sPath, const Bytes &ab) {
+    FILE *fp = fopen(sPath.c_str(), "wb");
+    if (fp == nullptr) return false;
+    const bool fOk = fwrite(ab.data(), 1, ab.size(), fp) == ab.size();
+    return fclose(fp) == 0 && fOk;
+}
+
+double dFnChildCpuSeconds() {
+    rusage ru;
+    getrusage(RUSAGE_CHILDREN, &ru);
+    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) * 1e-6;
+}
+
+// Runs the command with its output to /dev/null; true when it exits with 0.
+bool fFnRunQuietly(std::vector<std::string> asArgs) {
+    std::vector<char *> argv;
+    for (std::string &sArg : asArgs) argv.push_back(sArg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    const int nError =
+        posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int nStatus = 0;
+    return nError == 0 && waitpid(pid, &nStatus, 0) == pid && WIFEXITED(nStatus) &&
+           WEXITSTATUS(nStatus) == 0;
+}
+
+// dspdump over a file, timed by the CPU time the child process used.
+void vFnRegisterDspdump(const std::string &sName, const std::string &sDspdump,
+                        const char *szMode, const std::string &sPath, size_t cbFile) {
+    benchmark::RegisterBenchmark(
+        sName.c_str(),
+        [=](benchmark::State &state) {
+            for (auto _ : state) {
+                std::vector<std::string> asArgs = {sDspdump, sPath};
+                if (*szMode != 0) asArgs.insert(asArgs.begin() + 1, szMode);
+                const double dStart = dFnChildCpuSeconds();
+                if (!fFnRunQuietly(asArgs)) {
+                    state.SkipWithError("dspdump failed");
+                    break;
+                }
+                state.SetIterationTime(dFnChildCpuSeconds() - dStart);
+            }
+            state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                                    static_cast<int64_t>(cbFile));
+        })
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+}
+
 // ---- Registration ------------------------------------------------------------------
 
 // Runs one pass per iteration; a pass that does not deliver every record of
@@ -233,9 +316,54 @@ void vFnRegisterFloor(const Corpus &corpus, BareShape shape, Scratch &scratch) {
                 });
 }
 
-// Parses and removes --table_out=FILE, which the benchmark library would refuse.
-std::string sFnTakeTableOut(int *lpArgc, char **argv) {
-    const char *const lpszFlag = "--table_out=";
+// The file-path source and a caller's fread loop over the same file.
+void vFnRegisterFileReaders(const Corpus &corpus, const std::string &sPath,
+                            Scratch &scratch) {
+    vFnRegister("path/" + corpus.sName, corpus,
+                [sPath](uint64_t *lpq) { return nFnReadFieldsFromPath(sPath, lpq); });
+    vFnRegister("fread-file/" + corpus.sName, corpus, [sPath, &scratch](uint64_t *lpq) {
+        return nFnFreadFields(fopen(sPath.c_str(), "rb"), SfFraming::kPlain,
+                              scratch.abRecord.data(), lpq);
+    });
+}
+
+// A FOP-made stream from a file; its field count from one read.
+Corpus FnFopCorpus(const std::string &sName, const std::string &sPath) {
+    Corpus corpus{sName, FnFileBytes(sPath), 0};
+    uint64_t qwSink = 0;
+    corpus.nRecords = nFnReadFields(corpus, false, &qwSink);
+    return corpus;
+}
+
+// The rows of the issue's table: each measured against its own reference.
+std::vector<GoalRow> FnIssueGoals() {
+    std::vector<GoalRow> aGoals = {
+        {"sf, file path, vs fread loop on the file", "path/sf-plain",
+         "fread-file/sf-plain", 2.0},
+        {"sf, callback, vs memcpy twice", "reader/sf-plain", "memcpy2/sf-plain", 0.9},
+        {"FOP stream (64 MiB), callback, vs memcpy", "reader/fop", "memcpy/fop", 0.3},
+    };
+    for (const char *szLayout : {"fixed", "variable", "blocked", "text-cc", "text-ff"})
+        aGoals.push_back({std::string(szLayout) + " vs bare loop",
+                          std::string("reader/") + szLayout,
+                          std::string("bare/") + szLayout, 0.8});
+    for (const char *szLayout : {"text-cc", "text-ff"})
+        aGoals.push_back({std::string(szLayout) + " vs std::getline",
+                          std::string("reader/") + szLayout,
+                          std::string("getline/") + szLayout, 2.0});
+    aGoals.push_back({"dspdump listing, FOP 256 MiB, vs callback reader",
+                      "dspdump/fop256", "reader/fop256", 0.15});
+    aGoals.push_back({"dspdump --json, FOP 256 MiB, vs callback reader",
+                      "dspdump--json/fop256", "reader/fop256", 0.1});
+    aGoals.push_back({"dspdump --stats, FOP 256 MiB, vs callback reader",
+                      "dspdump--stats/fop256", "reader/fop256", 0.5});
+    return aGoals;
+}
+
+// Parses and removes --NAME=VALUE, which the benchmark library would refuse.
+std::string sFnTakeFlag(const std::string &sName, int *lpArgc, char **argv) {
+    const std::string sFlag = "--" + sName + "=";
+    const char *const lpszFlag = sFlag.c_str();
     std::string sPath;
     int iOut = 1;
     for (int i = 1; i < *lpArgc; ++i) {
@@ -254,7 +382,11 @@ std::string sFnTakeTableOut(int *lpArgc, char **argv) {
 
 int main(int argc, char **argv) {
     using namespace vokdsp_bench;
-    const std::string sTableOut = sFnTakeTableOut(&argc, argv);
+    const std::string sTableOut = sFnTakeFlag("table_out", &argc, argv);
+    const std::string sSfFile = sFnTakeFlag("sf_file", &argc, argv);
+    const std::string sFop64 = sFnTakeFlag("fop64", &argc, argv);
+    const std::string sFop256 = sFnTakeFlag("fop256", &argc, argv);
+    const std::string sDspdump = sFnTakeFlag("dspdump", &argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
@@ -273,10 +405,14 @@ int main(int argc, char **argv) {
                         });
         }
         vFnRegisterFloor(corpus, FnBareShape(framing), scratch);
-        vFnRegister(
-            "fread/" + corpus.sName, corpus, [&corpus, &scratch, framing](uint64_t *lpq) {
-                return nFnFreadFields(corpus, framing, scratch.abRecord.data(), lpq);
-            });
+        if (fPlain && !sSfFile.empty() && fFnWriteFile(sSfFile, corpus.ab))
+            vFnRegisterFileReaders(corpus, sSfFile, scratch);
+        vFnRegister("fread/" + corpus.sName, corpus,
+                    [&corpus, &scratch, framing](uint64_t *lpq) {
+                        FILE *fp = fmemopen(const_cast<uint8_t *>(corpus.ab.data()),
+                                            corpus.ab.size(), "r");
+                        return nFnFreadFields(fp, framing, scratch.abRecord.data(), lpq);
+                    });
     }
     for (LineLayout layout :
          {LineLayout::kFixed, LineLayout::kVariable, LineLayout::kBlocked,
@@ -304,9 +440,25 @@ int main(int argc, char **argv) {
         }
     }
 
+    if (!sFop64.empty()) {
+        Corpus &fop = aCorpora.emplace_back(FnFopCorpus("fop", sFop64));
+        vFnRegister("reader/fop", fop,
+                    [&fop](uint64_t *lpq) { return nFnReadFields(fop, false, lpq); });
+        vFnRegisterFloor(fop, FnBareShape(SfFraming::kPlain), scratch);
+    }
+    if (!sFop256.empty()) {
+        Corpus &fop = aCorpora.emplace_back(FnFopCorpus("fop256", sFop256));
+        vFnRegister("reader/fop256", fop,
+                    [&fop](uint64_t *lpq) { return nFnReadFields(fop, false, lpq); });
+        for (const char *szMode : {"", "--json", "--stats"})
+            vFnRegisterDspdump(std::string("dspdump") + szMode + "/fop256", sDspdump,
+                               szMode, sFop256, fop.ab.size());
+    }
+
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const std::string sTable = sFnRatioTable(aRows, reporter.Medians());
+    const std::string sTable = sFnGoalTable(FnIssueGoals(), reporter.Medians()) + "\n" +
+                               sFnRatioTable(aRows, reporter.Medians());
     printf("\n%s", sTable.c_str());
     if (!sTableOut.empty()) {
         FILE *fp = fopen(sTableOut.c_str(), "w");

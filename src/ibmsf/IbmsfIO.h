@@ -2,15 +2,17 @@
 //
 // One zero-filled allocation holds the control block IBMSFIO, whose last
 // member is the record area SFREC, and the capacity's worth of data bytes
-// behind it. The caller's handle is the record area's address; the control
+// behind it; a reader over a file path also has its file chunk there, behind
+// the data. The caller's handle is the record area's address; the control
 // block is the object that encloses it.
 #ifndef VOKDSP_IBMSF_IBMSFIO_H
 #define VOKDSP_IBMSF_IBMSFIO_H
 
+#include <errno.h>
 #include <stddef.h>
 #include <stdint.h>
-#include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "ReadSource.h"
 #include "vokDSPsr.h"
@@ -20,14 +22,23 @@ namespace vokdsp::ibmsf {
 // Extension bytes behind the largest extension-length byte (255 - 1).
 constexpr size_t cbExtensionMax = 254;
 
+// A file is read in chunks of this size; the 4096-byte fills are cut from
+// them, so a fill from a file costs one copy, as a fill from a callback does.
+constexpr size_t cbFileChunk = 256 * 1024;
+
 struct IBMSFIO {
-    FILE *pFile;           // the file opened from the path; null with a callback
-    uint16_t wStreamKind;  // SFSTREAM_* bits
-    uint16_t cbBuffer;     // bytes the last read placed in abBuffer
-    uint16_t cB;           // bytes of abBuffer not yet taken
-    uint16_t ibBuffer;     // next byte to take; cB + ibBuffer == cbBuffer
-    SFHDR hdrCurrent;      // header of the field being read
-    uint32_t cbConsumed;   // stream bytes taken since the first
+    int fdFile;               // the file opened from the path; -1 with a callback
+    uint32_t ibChunk;         // next byte of lpbChunk to hand out
+    uint32_t cbChunk;         // bytes of lpbChunk not yet handed out
+    uint8_t *lpbChunk;        // cbFileChunk bytes behind the data; null with a callback
+    bool fEndOfFile;          // the file gave 0 or an error: never read again
+    uint16_t wStreamKind;     // SFSTREAM_* bits
+    uint16_t cbBuffer;        // bytes of the current block
+    uint16_t cB;              // bytes of the current block not yet taken
+    uint16_t ibBuffer;        // next byte to take; cB + ibBuffer == cbBuffer
+    SFHDR hdrCurrent;         // header of the field being read
+    uint32_t cbConsumed;      // stream bytes taken since the first
+    const uint8_t *lpbBlock;  // the current block: abBuffer, or a piece of lpbChunk
     uint8_t abBuffer[cbReadBlock];
     uint16_t cbDataMax;  // capacity of rec.abData
     uint8_t abExtension[cbExtensionMax];
@@ -37,9 +48,15 @@ struct IBMSFIO {
     SFREC rec;  // the caller's record area; abData runs to the allocation's end
 };
 
-// Bytes of one allocation: control block with record header, then the data.
-inline size_t cbFnReaderAllocation(uint16_t cbDataMax) {
-    return sizeof(IBMSFIO) + size_t{cbDataMax};
+// Bytes of one allocation: control block with record header, then the data,
+// then for a file source the chunk, aligned for the block copies out of it.
+inline size_t cbFnChunkOffset(uint16_t cbDataMax) {
+    return (sizeof(IBMSFIO) + size_t{cbDataMax} + 63) & ~size_t{63};
+}
+
+inline size_t cbFnReaderAllocation(uint16_t cbDataMax, bool fFile) {
+    return fFile ? cbFnChunkOffset(cbDataMax) + cbFileChunk
+                 : sizeof(IBMSFIO) + size_t{cbDataMax};
 }
 
 inline IBMSFIO *lpFnReaderOf(SFREC *lpRec) {
@@ -47,15 +64,45 @@ inline IBMSFIO *lpFnReaderOf(SFREC *lpRec) {
                                        offsetof(IBMSFIO, rec));
 }
 
+// Tops the chunk up to at least one whole block unless the file ends, the
+// bytes not yet handed out moved to its front: every block but the last has
+// 4096 bytes, as fread gives them, while a pipe or a terminal is never waited
+// on for a whole chunk. The end of the file, or an error, is final.
+inline void vFnTopUpChunk(IBMSFIO *lpio) {
+    memmove(lpio->lpbChunk, lpio->lpbChunk + lpio->ibChunk, lpio->cbChunk);
+    lpio->ibChunk = 0;
+    while (!lpio->fEndOfFile && lpio->cbChunk < cbReadBlock) {
+        const ssize_t cbRead = read(lpio->fdFile, lpio->lpbChunk + lpio->cbChunk,
+                                    cbFileChunk - lpio->cbChunk);
+        if (cbRead < 0 && errno == EINTR) continue;
+        if (cbRead <= 0)
+            lpio->fEndOfFile = true;
+        else
+            lpio->cbChunk += static_cast<uint32_t>(cbRead);
+    }
+}
+
+// Cuts the next block, up to 4096 bytes, from the file's chunk; the block is
+// taken where it lies, uncopied. 0 at the end of the file or on an error.
+inline uint16_t cbFnFileBlock(IBMSFIO *lpio) {
+    if (lpio->cbChunk < cbReadBlock) vFnTopUpChunk(lpio);
+    const uint16_t cb =
+        lpio->cbChunk < cbReadBlock ? static_cast<uint16_t>(lpio->cbChunk) : cbReadBlock;
+    lpio->lpbBlock = lpio->lpbChunk + lpio->ibChunk;
+    lpio->ibChunk += cb;
+    lpio->cbChunk -= cb;
+    return cb;
+}
+
 // Reads the next block from the file or the callback, position back to 0.
 // Returns the count, which is also the count of bytes not yet taken.
 inline uint16_t FillBuffer(IBMSFIO *lpio, uint32_t *lpdwStatus) {
     lpio->ibBuffer = 0;
-    const uint16_t cb =
-        lpio->lpfnRead != nullptr
-            ? cbFnRequestBlock(lpio->lpfnRead, lpio->abBuffer, lpio->lpContext,
-                               lpdwStatus)
-            : static_cast<uint16_t>(fread(lpio->abBuffer, 1, cbReadBlock, lpio->pFile));
+    lpio->lpbBlock = lpio->abBuffer;
+    const uint16_t cb = lpio->lpfnRead != nullptr
+                            ? cbFnRequestBlock(lpio->lpfnRead, lpio->abBuffer,
+                                               lpio->lpContext, lpdwStatus)
+                            : cbFnFileBlock(lpio);
     lpio->cbBuffer = cb;
     lpio->cB = cb;
     return cb;
@@ -67,7 +114,7 @@ inline bool GetByte(IBMSFIO *lpio, uint32_t *lpdwStatus, uint8_t *lpb) {
     if (lpio->cB == 0 && FillBuffer(lpio, lpdwStatus) == 0) return false;
     lpio->cB--;
     lpio->cbConsumed++;
-    *lpb = lpio->abBuffer[lpio->ibBuffer++];
+    *lpb = lpio->lpbBlock[lpio->ibBuffer++];
     return true;
 }
 
@@ -76,7 +123,7 @@ inline bool GetByte(IBMSFIO *lpio, uint32_t *lpdwStatus, uint8_t *lpb) {
 // having counted only the bytes it took.
 inline bool fFnGetBytewise(IBMSFIO *lpio, uint32_t *lpdwStatus, uint8_t *lpb, size_t cb) {
     if (lpio->cB >= cb) {
-        memcpy(lpb, lpio->abBuffer + lpio->ibBuffer, cb);
+        memcpy(lpb, lpio->lpbBlock + lpio->ibBuffer, cb);
         lpio->cB -= static_cast<uint16_t>(cb);
         lpio->ibBuffer += static_cast<uint16_t>(cb);
         lpio->cbConsumed += static_cast<uint32_t>(cb);
@@ -95,13 +142,13 @@ inline bool vFnGetNbytes(uint8_t *lpbDest, IBMSFIO *lpio, uint16_t cb,
     lpio->cbConsumed += cb;
     while (cb > lpio->cB) {
         if (lpbDest != nullptr) {
-            memcpy(lpbDest, lpio->abBuffer + lpio->ibBuffer, lpio->cB);
+            memcpy(lpbDest, lpio->lpbBlock + lpio->ibBuffer, lpio->cB);
             lpbDest += lpio->cB;
         }
         cb -= lpio->cB;
         if (FillBuffer(lpio, lpdwStatus) == 0) return false;
     }
-    if (lpbDest != nullptr) memcpy(lpbDest, lpio->abBuffer + lpio->ibBuffer, cb);
+    if (lpbDest != nullptr) memcpy(lpbDest, lpio->lpbBlock + lpio->ibBuffer, cb);
     lpio->cB -= cb;
     lpio->ibBuffer += cb;
     return true;

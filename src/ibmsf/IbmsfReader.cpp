@@ -1,7 +1,8 @@
 // The structured-field reader's exported calls: create with stream detection,
 // get-next, record info and destroy.
-#include <stdio.h>
+#include <fcntl.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include "DetectStream.h"
 #include "IbmsfIO.h"
@@ -17,19 +18,23 @@ constexpr uint16_t cbRdwOverhead = 13;           // RDW, introducer, header
 constexpr uint16_t cbPrefixOverhead = 11;        // prefix, introducer, header
 constexpr uint8_t bFlagExtension = 0x80;
 
+// Closes a file source, if any; the handle is cleared.
+void vFnCloseFile(IBMSFIO *lpio) {
+    if (lpio->fdFile < 0) return;
+    close(lpio->fdFile);
+    lpio->fdFile = -1;
+}
+
 // Reads the first block and classifies it. Accepted: the block stays as the
 // reader's first input. Refused: a file is closed; a callback source is left
 // to its owner. Returns the stream-kind word, 0 when refused.
 uint16_t DetectStream(IBMSFIO *lpio, uint32_t *lpdwStatus) {
     const uint16_t cb = FillBuffer(lpio, lpdwStatus);
-    const StreamClass sc = ClassifyFirstBlock(lpio->abBuffer, cb);
+    const StreamClass sc = ClassifyFirstBlock(lpio->lpbBlock, cb);
     lpio->rec.hdr.dwID = sc.dwID;
     if (sc.fUnknownID()) vFnStoreStatus(lpdwStatus, DSP_ERR_UNKNOWN_SF_ID);
     lpio->wStreamKind = sc.wStreamKind;
-    if (lpio->wStreamKind == 0 && lpio->pFile != nullptr) {
-        fclose(lpio->pFile);
-        lpio->pFile = nullptr;
-    }
+    if (lpio->wStreamKind == 0) vFnCloseFile(lpio);
     return lpio->wStreamKind;
 }
 
@@ -132,14 +137,17 @@ VOKDSP_API SFREC *lpibmsfFnCreate(const char *lpszPath, uint16_t cbSize,
     if (lpdwStatus == nullptr) lpdwStatus = &dwScratch;
     if (cbSize == 0) return nullptr;
 
-    auto *lpio = static_cast<IBMSFIO *>(calloc(1, cbFnReaderAllocation(cbSize)));
+    const bool fFile = lpfnRead == nullptr && lpszPath != nullptr;
+    auto *lpio = static_cast<IBMSFIO *>(calloc(1, cbFnReaderAllocation(cbSize, fFile)));
     if (lpio == nullptr) return nullptr;
     lpio->cbDataMax = cbSize;
     lpio->lpfnRead = lpfnRead;
     lpio->lpContext = lpContext;
-    if (lpfnRead == nullptr && lpszPath != nullptr) lpio->pFile = fopen(lpszPath, "rb");
+    lpio->fdFile = fFile ? open(lpszPath, O_RDONLY | O_CLOEXEC) : -1;
+    if (fFile)
+        lpio->lpbChunk = reinterpret_cast<uint8_t *>(lpio) + cbFnChunkOffset(cbSize);
 
-    const bool fSource = lpfnRead != nullptr || lpio->pFile != nullptr;
+    const bool fSource = lpfnRead != nullptr || lpio->fdFile >= 0;
     if (!fSource || DetectStream(lpio, lpdwStatus) == 0) {
         free(lpio);
         return nullptr;
@@ -190,12 +198,10 @@ VOKDSP_API int32_t fFnGetIBMSFCurrentRecordInfo(SFREC *lpRec, uint32_t *lpdwPos,
 VOKDSP_API int32_t fFnDestroyIBMSF(SFREC *lpRec) {
     if (lpRec == nullptr) return 1;
     IBMSFIO *lpio = lpFnReaderOf(lpRec);
-    if (lpio->pFile != nullptr) {
-        fclose(lpio->pFile);
-        lpio->pFile = nullptr;
-    } else {
+    if (lpio->fdFile >= 0)
+        vFnCloseFile(lpio);
+    else
         vFnReleaseSource(lpio->lpfnRead, lpio->abBuffer, lpio->lpContext);
-    }
     free(lpio);
     return 1;
 }

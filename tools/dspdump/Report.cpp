@@ -17,21 +17,6 @@ namespace {
 
 constexpr uint32_t cbListedData = 16;  // data bytes a listing line shows
 
-void vFnPutHex(const uint8_t *lpb, uint32_t cb) {
-    static const char szDigits[] = "0123456789ABCDEF";
-    char ach[512];
-    uint32_t ich = 0;
-    for (uint32_t i = 0; i < cb; ++i) {
-        ach[ich++] = szDigits[lpb[i] >> 4];
-        ach[ich++] = szDigits[lpb[i] & 0x0F];
-        if (ich == sizeof ach) {
-            fwrite(ach, 1, ich, stdout);
-            ich = 0;
-        }
-    }
-    fwrite(ach, 1, ich, stdout);
-}
-
 void vFnPutJsonString(const std::string &s) {
     putchar('"');
     for (unsigned char c : s) {
@@ -55,9 +40,9 @@ class ListingReport : public Report {
             printf("%-12s %6s  %-6s %-3s  %-40s %5s %5s %5s  %s\n", szFnOffsetHeading(),
                    "length", "id", "abr", "name", "flags", "seq", "data",
                    "first data bytes");
-        printf("%s ", sFnOffset(field.ibOffset).c_str());
-        PrintField(field);
-        putchar('\n');
+        PutOffset(&out_, field.ibOffset).Char(' ');
+        PutField(field);
+        out_.Char('\n').Emit();
     }
 
     void Record(const RecordView &record) override {
@@ -65,17 +50,17 @@ class ListingReport : public Report {
         if (nRecords_ == 1)
             printf("%8s %-12s %2s %3s %6s  %s\n", "record", szFnOffsetHeading(), "cc",
                    "trc", "length", "data");
-        printf("%8" PRIu64 " %s %02X %3u %6u  ", record.nRecord,
-               sFnOffset(record.ibOffset).c_str(), record.bCC, record.bTRC,
-               record.cbData);
+        out_.Dec(record.nRecord, 8).Char(' ');
+        PutOffset(&out_, record.ibOffset).Char(' ').Hex(record.bCC, 2).Char(' ');
+        out_.Dec(record.bTRC, 3).Char(' ').Dec(record.cbData, 6).Spaces(2);
         if (record.lpField != nullptr) {
-            printf("field ");
-            PrintField(*record.lpField);
+            out_.Str("field ");
+            PutField(*record.lpField);
         } else {
             for (uint16_t i = 0; i < record.cbData; ++i)
-                putchar(text_.cFnShow(record.lpbData[i]));
+                out_.Char(text_.cFnShow(record.lpbData[i]));
         }
-        putchar('\n');
+        out_.Char('\n').Emit();
     }
 
   private:
@@ -83,20 +68,27 @@ class ListingReport : public Report {
         return options_.fHex ? "offset(hex)" : "offset(dec)";
     }
 
-    void PrintField(const FieldView &field) {
-        const FieldName &name = FnFieldName(field.dwID);
+    void PutField(const FieldView &field) {
+        const FieldName &name = NameOf(field.dwID);
         const FieldNotes *lpNotes = field.lpNotes;
         const int nIndent = lpNotes && lpNotes->nDepth > 0 ? 2 * lpNotes->nDepth : 0;
-        printf("%6u  %06X %*s%-3s  %-*s    %02X %5u %5u  ", field.cbLength, field.dwID,
-               nIndent, "", name.szAbbreviation, nIndent < 40 ? 40 - nIndent : 0,
-               name.szName, field.bFlags, field.wSeq, field.cbData);
+        out_.Dec(field.cbLength, 6)
+            .Spaces(2)
+            .Hex(field.dwID, 6)
+            .Char(' ')
+            .Spaces(nIndent);
+        out_.StrLeft(name.szAbbreviation, 3).Spaces(2);
+        out_.StrLeft(name.szName, nIndent < 40 ? 40 - nIndent : 0).Spaces(4);
+        out_.Hex(field.bFlags, 2).Char(' ').Dec(field.wSeq, 5).Char(' ');
+        out_.Dec(field.cbData, 5).Spaces(2);
         const uint32_t cbShown =
             field.cbData < cbListedData ? field.cbData : cbListedData;
-        vFnPutHex(field.lpbData, cbShown);
+        out_.HexBytes(field.lpbData, cbShown);
         if (lpNotes && !lpNotes->sText.empty())
-            printf("%*s  %s", int(2 * (cbListedData - cbShown)), "",
-                   lpNotes->sText.c_str());
+            out_.Spaces(int(2 * (cbListedData - cbShown)) + 2).Str(lpNotes->sText);
     }
+
+    LineOut out_;
 };
 
 class JsonReport : public Report {
@@ -105,32 +97,33 @@ class JsonReport : public Report {
 
     void Field(const FieldView &field) override {
         Report::Field(field);
-        printf("{\"offset\":%" PRIu64 ",", field.ibOffset);
-        PrintFieldMembers(field);
-        puts("}");
+        out_.Str("{\"offset\":").Dec(field.ibOffset).Char(',');
+        PutFieldMembers(field);
+        out_.Str("}\n").Emit();
     }
 
     void Record(const RecordView &record) override {
         Report::Record(record);
-        printf("{\"record\":%" PRIu64 ",\"offset\":%" PRIu64
-               ",\"cc\":\"%02X\",\"trc\":%u,\"length\":%u,",
-               record.nRecord, record.ibOffset, record.bCC, record.bTRC, record.cbData);
+        out_.Str("{\"record\":").Dec(record.nRecord).Str(",\"offset\":");
+        out_.Dec(record.ibOffset).Str(",\"cc\":\"").Hex(record.bCC, 2);
+        out_.Str("\",\"trc\":").Dec(record.bTRC).Str(",\"length\":").Dec(record.cbData);
         if (record.lpField != nullptr) {
-            printf("\"field\":{");
-            PrintFieldMembers(*record.lpField);
-            printf("},");
+            out_.Str(",\"field\":{");
+            PutFieldMembers(*record.lpField);
+            out_.Str("},");
         } else {
-            printf("\"text\":\"");
+            out_.Str(",\"text\":\"");
             for (uint16_t i = 0; i < record.cbData; ++i) {
                 const char c = text_.cFnShow(record.lpbData[i]);
-                if (c == '"' || c == '\\') putchar('\\');
-                putchar(c);
+                if (c == '"' || c == '\\') out_.Char('\\');
+                out_.Char(c);
             }
-            printf("\",");
+            out_.Str("\",");
         }
-        printf("\"data\":\"");
-        vFnPutHex(record.lpbData, record.cbData);
-        puts("\"}");
+        out_.Str("\"data\":\"")
+            .HexBytes(record.lpbData, record.cbData)
+            .Str("\"}\n")
+            .Emit();
     }
 
     void Error(const ErrorView &error) override {
@@ -148,18 +141,17 @@ class JsonReport : public Report {
     }
 
   private:
-    static void PrintFieldMembers(const FieldView &field) {
-        const FieldName &name = FnFieldName(field.dwID);
-        printf(
-            "\"length\":%u,\"id\":\"%06X\",\"type\":\"%s\",\"name\":\"%s\",\"flags\":\"%"
-            "02X\","
-            "\"seq\":%u,\"dataLength\":%u,\"data\":\"",
-            field.cbLength, field.dwID, name.szAbbreviation, name.szName, field.bFlags,
-            field.wSeq, field.cbData);
-        vFnPutHex(field.lpbData, field.cbData);
-        putchar('"');
-        if (field.lpNotes) fputs(field.lpNotes->sJson.c_str(), stdout);
+    void PutFieldMembers(const FieldView &field) {
+        const FieldName &name = NameOf(field.dwID);
+        out_.Str("\"length\":").Dec(field.cbLength).Str(",\"id\":\"").Hex(field.dwID, 6);
+        out_.Str("\",\"type\":\"").Str(name.szAbbreviation).Str("\",\"name\":\"");
+        out_.Str(name.szName).Str("\",\"flags\":\"").Hex(field.bFlags, 2);
+        out_.Str("\",\"seq\":").Dec(field.wSeq).Str(",\"dataLength\":").Dec(field.cbData);
+        out_.Str(",\"data\":\"").HexBytes(field.lpbData, field.cbData).Char('"');
+        if (field.lpNotes) out_.Str(field.lpNotes->sJson);
     }
+
+    LineOut out_;
 };
 
 // Only the summary counts fields by identifier: the table grows with every
@@ -170,12 +162,12 @@ class StatsReport : public Report {
 
     void Field(const FieldView &field) override {
         Report::Field(field);
-        ++mapFieldCounts_[field.dwID];
+        Count(field.dwID);
     }
 
     void Record(const RecordView &record) override {
         Report::Record(record);
-        if (record.lpField != nullptr) ++mapFieldCounts_[record.lpField->dwID];
+        if (record.lpField != nullptr) Count(record.lpField->dwID);
     }
 
     int Finish(uint64_t cbRead) override {
@@ -236,7 +228,20 @@ class StatsReport : public Report {
         return it == mapFieldCounts_.end() ? 0 : it->second;
     }
 
+    // Counts through a small cache of the map's counters (its nodes stay put).
+    void Count(uint32_t dwID) {
+        CountSlot &slot = aSlots_[(dwID ^ dwID >> 8) & 0xFF];
+        if (slot.lpnCount == nullptr || slot.dwID != dwID)
+            slot = {dwID, &mapFieldCounts_[dwID]};
+        ++*slot.lpnCount;
+    }
+
+    struct CountSlot {
+        uint32_t dwID;
+        uint64_t *lpnCount;
+    };
     std::map<uint32_t, uint64_t> mapFieldCounts_;
+    CountSlot aSlots_[256] = {};
 };
 
 }  // namespace
@@ -265,6 +270,16 @@ void Report::Record(const RecordView &record) {
     ++nRecords_;
     if (record.fNewPage) ++nPages_;
     if (record.lpField != nullptr) ++nFields_;
+}
+
+const FieldName &Report::NameOf(uint32_t dwID) {
+    const FieldName *&lpName = alpNames_[(dwID ^ dwID >> 8) & 0xFF];
+    if (lpName == nullptr || lpName->dwID != dwID) lpName = &FnFieldName(dwID);
+    return *lpName;
+}
+
+LineOut &Report::PutOffset(LineOut *lpOut, uint64_t ib) const {
+    return options_.fHex ? lpOut->Hex(ib, 12) : lpOut->Dec(ib, 12, '0');
 }
 
 std::string Report::sFnOffset(uint64_t ib) const {

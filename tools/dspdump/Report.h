@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "FieldNames.h"
+#include "LineOut.h"
 #include "Options.h"
 
 namespace dspdump {
@@ -86,8 +88,11 @@ class Report {
     virtual int Finish(uint64_t cbRead);
 
   protected:
-    std::string sFnOffset(uint64_t ib) const;         // listing column
-    std::string sFnMessageOffset(uint64_t ib) const;  // "offset N" in messages
+    // modca::FnFieldName through a small cache: it searches a table.
+    const modca::FieldName &NameOf(uint32_t dwID);
+    std::string sFnOffset(uint64_t ib) const;               // listing column
+    LineOut &PutOffset(LineOut *lpOut, uint64_t ib) const;  // the same, appended
+    std::string sFnMessageOffset(uint64_t ib) const;        // "offset N" in messages
     const TextDecoder &text_;
     const Options &options_;
     std::string sInput_;  // escaped for the terminal
@@ -101,6 +106,7 @@ class Report {
     uint64_t cbSkipped_ = 0;
     std::string sFirstError_;
     int nWriteErrno_ = 0;
+    const modca::FieldName *alpNames_[256] = {};
 };
 
 std::unique_ptr<Report> FnMakeReport(const Options &options, const TextDecoder &text);

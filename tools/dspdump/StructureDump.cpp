@@ -99,33 +99,44 @@ std::string sFnTripletNames(const FieldInfo &info) {
     return s;
 }
 
-FieldNotes FnNotes(const FieldInfo &info, int nDepth) {
-    FieldNotes notes;
-    notes.nDepth = nDepth;
-    std::string &sText = notes.sText, &sJson = notes.sJson;
+// The notes as JSON members, for --json.
+std::string sFnNotesJson(const FieldInfo &info, int nDepth) {
+    std::string sJson;
     if (nDepth >= 0) sJson += ",\"depth\":" + std::to_string(nDepth);
-    if (!info.sObjectName.empty()) {
-        FnAppend(&sText, info.sObjectName);
+    if (!info.sObjectName.empty())
         sJson += ",\"objectName\":" + sFnJson(info.sObjectName);
-    }
-    if (!info.sTagName.empty() || !info.sTagValue.empty()) {
-        FnAppend(&sText, info.sTagName + "=" + info.sTagValue);
+    if (!info.sTagName.empty() || !info.sTagValue.empty())
         sJson += ",\"tag\":{\"name\":" + sFnJson(info.sTagName) +
                  ",\"value\":" + sFnJson(info.sTagValue) + "}";
-    }
-    for (const modca::FontMapping &font : info.fonts) FnAppend(&sText, sFnFontText(font));
     if (!info.fonts.empty()) sJson += sFnFontsJson(info.fonts);
+    if (!info.sComment.empty()) sJson += ",\"comment\":" + sFnJson(info.sComment);
+    if (!info.triplets.empty()) sJson += sFnTripletsJson(info.triplets);
+    if (info.fMalformed) sJson += ",\"malformedTriplets\":true";
+    return sJson;
+}
+
+// The notes as text for the listing.
+std::string sFnNotesText(const FieldInfo &info) {
+    std::string sText;
+    if (!info.sObjectName.empty()) FnAppend(&sText, info.sObjectName);
+    if (!info.sTagName.empty() || !info.sTagValue.empty())
+        FnAppend(&sText, info.sTagName + "=" + info.sTagValue);
+    for (const modca::FontMapping &font : info.fonts) FnAppend(&sText, sFnFontText(font));
     const std::string sNames = sFnTripletNames(info);
     if (!sNames.empty()) FnAppend(&sText, sNames);
-    if (!info.sComment.empty()) {
-        FnAppend(&sText, "\"" + info.sComment + "\"");
-        sJson += ",\"comment\":" + sFnJson(info.sComment);
-    }
-    if (!info.triplets.empty()) sJson += sFnTripletsJson(info.triplets);
-    if (info.fMalformed) {
-        FnAppend(&sText, "(malformed triplets)");
-        sJson += ",\"malformedTriplets\":true";
-    }
+    if (!info.sComment.empty()) FnAppend(&sText, "\"" + info.sComment + "\"");
+    if (info.fMalformed) FnAppend(&sText, "(malformed triplets)");
+    return sText;
+}
+
+// Only the form the report prints is built.
+FieldNotes FnNotes(const FieldInfo &info, int nDepth, bool fJson) {
+    FieldNotes notes;
+    notes.nDepth = nDepth;
+    if (fJson)
+        notes.sJson = sFnNotesJson(info, nDepth);
+    else
+        notes.sText = sFnNotesText(info);
     return notes;
 }
 
@@ -441,7 +452,7 @@ void StructureReport::Show(const FieldView &field, size_t nDepth) {
     const FieldInfo info =
         modca::FnInterpretField(field.dwID, field.lpbData, field.cbData);
     const int nShownDepth = options_.structure == Structure::Tree ? int(nDepth) : -1;
-    const FieldNotes notes = FnNotes(info, nShownDepth);
+    const FieldNotes notes = FnNotes(info, nShownDepth, fJson());
     FieldView view = field;
     view.lpNotes = &notes;
     inner_->Field(view);
