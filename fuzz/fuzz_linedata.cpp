@@ -181,7 +181,7 @@ std::vector<LineCall> ReadStream(const Settings &s,
         FUZZ_CHECK(source.FillRequests() == 1);
         Progress p;
         calls = ReadCalls<LineRecord>(
-            reader.Status(), s.abStream.size(), [&] { return reader.NextCatching(); },
+            reader.Status(), s.abStream.size(), [&] { return reader.Next(); },
             [&](const LineCall &c) { return fFnCheckCall(s, c, p, source); });
         FUZZ_CHECK(source.ReleaseRequests() == 0);
     }

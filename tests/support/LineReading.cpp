@@ -63,13 +63,6 @@ void LineReader::Destroy() {
 
 LineRecord LineReader::Next() {
     LineRecord r;
-    r.cbResult = cFnVOK32XX_GetNext(lpRec_, &dwStatus_);
-    Snapshot(r);
-    return r;
-}
-
-LineRecord LineReader::NextCatching() {
-    LineRecord r;
     try {
         r.cbResult = cFnVOK32XX_GetNext(lpRec_, &dwStatus_);
     } catch (const MVXError &e) {

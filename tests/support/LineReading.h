@@ -48,7 +48,7 @@ struct LineRecord {
     uint8_t bTerminator = 0xFF;  // abData[cbData]
     uint32_t cbConsumed = 0;
     uint32_t cbRecord = 0;
-    std::optional<ThrownError> thrown;  // only from the ...Catching calls
+    std::optional<ThrownError> thrown;
     bool operator==(const LineRecord &o) const;
 };
 std::ostream &operator<<(std::ostream &os, const LineRecord &r);
@@ -67,12 +67,11 @@ class LineReader {
     uint32_t &Status() { return dwStatus_; }
     JobRecord &Job() { return job_; }
 
+    // An MVXError from get-next is caught into thrown (result 0), and the
+    // snapshot shows the record area as the throw left it.
     LineRecord Next();
     // Records until get-next returns 0 (that call not included), at most nMax.
     std::vector<LineRecord> ReadAll(size_t nMax = 100000);
-    // As Next, but an MVXError from get-next is caught into thrown (result 0)
-    // and the snapshot shows the record area as the throw left it.
-    LineRecord NextCatching();
     // Destroys now; the destructor then does nothing.
     void Destroy();
 
