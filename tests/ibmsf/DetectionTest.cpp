@@ -178,15 +178,6 @@ TEST(SfDetectCreate, AcceptedStreamLeavesTheBlockUnconsumed) {
     EXPECT_EQ(reader.Next().iResult, 8);  // the first field, from the first byte
 }
 
-TEST(SfDetectCreate, UnknownIdentifierOverwritesTheStatusWord) {
-    MemorySource source(Field(0xD3FFFF));
-    uint32_t dwStatus = DSP_ERR_NOT_SF;
-    EXPECT_EQ(
-        lpibmsfFnCreate(nullptr, 32, &MemorySource::Read, source.Context(), &dwStatus),
-        nullptr);
-    EXPECT_EQ(dwStatus, DSP_ERR_UNKNOWN_SF_ID);
-}
-
 TEST(SfDetectCreate, CallbackStatusDuringFirstReadStaysAndDoesNotRefuse) {
     MemorySource source(abTwoPlain);
     source.FailOnRequest(1, 0x77);

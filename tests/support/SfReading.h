@@ -67,6 +67,9 @@ struct SfField {
     Bytes Data(size_t cb) const { return Bytes(abArea.begin(), abArea.begin() + cb); }
     bool operator==(const SfField &o) const;
 };
+// One call as a line: result, introducer, length, identifier, flags,
+// sequence, @position+length, then the first cbShow bytes of the data area.
+std::string Spelled(const SfField &f, size_t cbShow);
 std::ostream &operator<<(std::ostream &os, const SfField &f);
 
 // Opens a reader at construction and destroys it at the end of scope.
