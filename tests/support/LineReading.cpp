@@ -8,8 +8,7 @@
 
 namespace vokdsp_test {
 
-LineDesc::LineDesc(uint16_t wFormat, uint16_t cbMaxRecord, uint16_t wAux) {
-    memcpy(ab + 286, &wAux, 2);
+LineDesc::LineDesc(uint16_t wFormat, uint16_t cbMaxRecord) {
     memcpy(ab + 288, &wFormat, 2);
     memcpy(ab + 292, &cbMaxRecord, 2);
 }

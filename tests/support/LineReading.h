@@ -15,10 +15,11 @@
 
 namespace vokdsp_test {
 
-// The caller's description record: the reader looks at offsets 286, 288, 292.
+// The caller's description record: the reader looks at offsets 288 and 292
+// (and 286, left 0).
 struct LineDesc {
     alignas(8) uint8_t ab[320] = {};
-    LineDesc(uint16_t wFormat, uint16_t cbMaxRecord, uint16_t wAux = 0);
+    LineDesc(uint16_t wFormat, uint16_t cbMaxRecord);
 };
 
 // The caller's job record: the reader stores the working buffer at offset 96.
