@@ -1,6 +1,6 @@
 // What both fuzz targets share: a cursor over the selector bytes in front of
-// the stream, the block-size plan for the read callback, and the check that
-// turns a broken invariant into a crash with a message.
+// the stream, the block-size plan for the read callback, the check that
+// turns a broken invariant into a crash with a message, and the call loop.
 #ifndef VOKDSP_FUZZ_FUZZSUPPORT_H
 #define VOKDSP_FUZZ_FUZZSUPPORT_H
 
@@ -9,6 +9,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,49 @@ class Selectors {
     size_t cb_;
     size_t ib_ = 0;
 };
+
+// One get-next call as the caller sees it: the reader's snapshot, and the
+// status word after the call, which the loop clears before the next.
+template <class Snapshot>
+struct Call {
+    Snapshot got;
+    uint32_t dwWord;
+    bool operator==(const Call &o) const { return got == o.got && dwWord == o.dwWord; }
+};
+
+template <class Snapshot>
+std::string Describe(const Call<Snapshot> &c) {
+    std::ostringstream os;
+    os << c.got << " word " << std::hex << c.dwWord;
+    return os.str();
+}
+
+// Calls fnNext as a conversion program would, looking at the status word and
+// clearing it after every call, until fnCheck says the reading is over.
+template <class Snapshot, class Next, class Check>
+std::vector<Call<Snapshot>> ReadCalls(uint32_t &dwStatus, size_t cbStream, Next fnNext,
+                                      Check fnCheck) {
+    std::vector<Call<Snapshot>> calls;
+    do {
+        FUZZ_CHECK(calls.size() <= cbStream + cExtraCalls);
+        calls.push_back({fnNext(), dwStatus});
+        dwStatus = DSP_OK;
+        Context() = Describe(calls.back());
+    } while (fnCheck(calls.back()));
+    return calls;
+}
+
+// Two runs over the same stream must be the same call for call.
+template <class Snapshot>
+void CheckSameCalls(const std::vector<Call<Snapshot>> &a,
+                    const std::vector<Call<Snapshot>> &b, const char *lpszWhat) {
+    Context() = lpszWhat;
+    FUZZ_CHECK(a.size() == b.size());
+    for (size_t i = 0; i < a.size(); ++i) {
+        Context() = lpszWhat + (": " + Describe(a[i])) + " against " + Describe(b[i]);
+        FUZZ_CHECK(a[i] == b[i]);
+    }
+}
 
 }  // namespace vokdsp_fuzz
 

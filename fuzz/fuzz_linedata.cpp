@@ -11,8 +11,6 @@
 #include <string.h>
 
 #include <algorithm>
-#include <sstream>
-#include <string>
 #include <vector>
 
 #include "FuzzSupport.h"
@@ -80,23 +78,13 @@ uint32_t cbFnDataBound(const Settings &s, uint8_t bCC) {
     }
 }
 
-// One get-next call as the caller sees it.
-struct Call {
-    LineRecord rec;
-    uint32_t dwWord;  // the status word after the call; cleared before the next
-    bool operator==(const Call &o) const { return rec == o.rec && dwWord == o.dwWord; }
-};
-
-std::string DescribeCall(const Call &c) {
-    std::ostringstream os;
-    os << c.rec << " word " << std::hex << c.dwWord;
-    return os.str();
-}
+using LineCall = Call<LineRecord>;
 
 // Position and counts carried from one call to the next.
 struct Progress {
     uint32_t cbConsumed = 0;
     uint32_t cbRecord = 0;
+    int nFills = 1;         // create's
     bool fRefused = false;  // the previous call refused a record
 };
 
@@ -104,9 +92,9 @@ uint16_t wFnRecordLength(const Bytes &ab, uint32_t ib) {
     return static_cast<uint16_t>(ab[ib] << 8 | ab[ib + 1]);
 }
 
-void CheckDelivered(const Settings &s, const Call &c, const Progress &p,
+void CheckDelivered(const Settings &s, const LineCall &c, const Progress &p,
                     const MemorySource &source) {
-    const LineRecord &r = c.rec;
+    const LineRecord &r = c.got;
     FUZZ_CHECK(r.cbData == r.cbResult);
     FUZZ_CHECK(r.cbData <= cbFnDataBound(s, r.bCC));
     FUZZ_CHECK(c.dwWord == r.dwStatus);
@@ -131,10 +119,9 @@ void CheckDelivered(const Settings &s, const Call &c, const Progress &p,
 }
 
 // Returns false when the loop is to stop.
-bool fFnCheckCall(const Settings &s, const Call &c, Progress &p, int nFillsBefore,
+bool fFnCheckCall(const Settings &s, const LineCall &c, Progress &p,
                   const MemorySource &source) {
-    const LineRecord &r = c.rec;
-    Context() = DescribeCall(c);
+    const LineRecord &r = c.got;
     FUZZ_CHECK(r.bTerminator == 0);
     FUZZ_CHECK(r.bTRC <= 0x0F);
     FUZZ_CHECK(r.fEnd <= 1);
@@ -144,6 +131,7 @@ bool fFnCheckCall(const Settings &s, const Call &c, Progress &p, int nFillsBefor
     const Progress before = p;
     p.cbConsumed = r.cbConsumed;
     p.cbRecord = r.cbRecord;
+    p.nFills = source.FillRequests();
     p.fRefused = false;
 
     if (r.thrown) {
@@ -176,28 +164,25 @@ bool fFnCheckCall(const Settings &s, const Call &c, Progress &p, int nFillsBefor
     FUZZ_CHECK(r.cbRecord == before.cbRecord);
     p.fRefused = true;
     // A failed reader repeats the refusal without reading: the loop is over.
-    const bool fRepeated = fWasRefused && source.FillRequests() == nFillsBefore &&
-                           r.cbConsumed == before.cbConsumed;
+    const bool fRepeated =
+        fWasRefused && p.nFills == before.nFills && r.cbConsumed == before.cbConsumed;
     return !fRepeated;
 }
 
 // Reads the whole stream through blocks of the given sizes.
-std::vector<Call> ReadStream(const Settings &s, const std::vector<uint16_t> &acbBlocks) {
+std::vector<LineCall> ReadStream(const Settings &s,
+                                 const std::vector<uint16_t> &acbBlocks) {
     MemorySource source(s.abStream, acbBlocks);
-    std::vector<Call> calls;
+    std::vector<LineCall> calls;
     {
         LineReader reader(source, s.wFormat, s.cbMaxRecord);
         FUZZ_CHECK(reader.Created());
         FUZZ_CHECK(reader.Job().WorkBuffer() != nullptr);
         FUZZ_CHECK(source.FillRequests() == 1);
         Progress p;
-        for (;;) {
-            FUZZ_CHECK(calls.size() <= s.abStream.size() + cExtraCalls);
-            const int nFillsBefore = source.FillRequests();
-            calls.push_back({reader.NextCatching(), reader.Status()});
-            reader.Status() = DSP_OK;
-            if (!fFnCheckCall(s, calls.back(), p, nFillsBefore, source)) break;
-        }
+        calls = ReadCalls<LineRecord>(
+            reader.Status(), s.abStream.size(), [&] { return reader.Next(); },
+            [&](const LineCall &c) { return fFnCheckCall(s, c, p, source); });
         FUZZ_CHECK(source.ReleaseRequests() == 0);
     }
     FUZZ_CHECK(source.ReleaseRequests() == 1);
@@ -233,12 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *lpb, size_t cb) {
         CheckRefusedCreate(s);
         return 0;
     }
-    const std::vector<Call> fuzzed = ReadStream(s, s.acbBlocks);
-    const std::vector<Call> whole = ReadStream(s, {4096});
-    FUZZ_CHECK(fuzzed.size() == whole.size());
-    for (size_t i = 0; i < fuzzed.size(); ++i) {
-        Context() = DescribeCall(fuzzed[i]) + " against " + DescribeCall(whole[i]);
-        FUZZ_CHECK(fuzzed[i] == whole[i]);
-    }
+    CheckSameCalls(ReadStream(s, s.acbBlocks), ReadStream(s, {4096}),
+                   "planned blocks against 4096-byte blocks");
     return 0;
 }

@@ -10,8 +10,6 @@
 // eight, also one that reads the stream from a temporary file.
 #include <string.h>
 
-#include <sstream>
-#include <string>
 #include <vector>
 
 #include "DetectStream.h"
@@ -50,26 +48,13 @@ Settings ReadSettings(Selectors &sel) {
     return s;
 }
 
-// One get-next call as the caller sees it.
-struct Call {
-    SfField field;
-    uint32_t dwWord;  // the status word after the call; cleared before the next
-    bool operator==(const Call &o) const {
-        return field == o.field && dwWord == o.dwWord;
-    }
-};
+using SfCall = Call<SfField>;
 
 struct Run {
     bool fCreated = false;
     uint32_t dwCreateStatus = 0;
-    std::vector<Call> calls;
+    std::vector<SfCall> calls;
 };
-
-std::string DescribeCall(const Call &c) {
-    std::ostringstream os;
-    os << c.field << " word " << std::hex << c.dwWord;
-    return os.str();
-}
 
 // The stream as the reader must see it: what the next call must do, given
 // the position where it begins, worked out from the stream bytes alone.
@@ -130,9 +115,9 @@ Expected Predict(const StreamModel &m, uint32_t ibStart, uint16_t cbCapacity) {
 }
 
 // A delivered field: its header as it stands in the stream, and its data.
-void CheckDelivered(const StreamModel &m, const Call &c, const Expected &e,
+void CheckDelivered(const StreamModel &m, const SfCall &c, const Expected &e,
                     const SFREC *lpRec) {
-    const SfField &f = c.field;
+    const SfField &f = c.got;
     const uint32_t ib = e.ibIntro;
     FUZZ_CHECK(f.iResult == f.hdr.cbSF && f.hdr.bCC == 0x5A);
     FUZZ_CHECK(f.dwLen == f.hdr.cbSF + 1u && m.Word(ib + 1) == f.hdr.cbSF);
@@ -142,11 +127,10 @@ void CheckDelivered(const StreamModel &m, const Call &c, const Expected &e,
 }
 
 // Returns false when the loop is to stop.
-bool fFnCheckCall(const StreamModel &m, const Call &c, const SfField &before,
+bool fFnCheckCall(const StreamModel &m, const SfCall &c, const SfField &before,
                   const SFREC *lpRec, const MemorySource *lpSource, uint16_t cbCapacity) {
-    const SfField &f = c.field;
+    const SfField &f = c.got;
     const Expected e = Predict(m, before.dwPos, cbCapacity);
-    Context() = DescribeCall(c);
     FUZZ_CHECK(f.dwPos >= before.dwPos);
     FUZZ_CHECK(c.dwWord == e.dwWord &&
                (f.iResult == 0) == (e.fEnd || e.dwWord != DSP_OK));
@@ -172,46 +156,43 @@ bool fFnCheckCall(const StreamModel &m, const Call &c, const SfField &before,
     return true;
 }
 
-void ReadFields(SfReader &reader, const StreamModel &m, const MemorySource *lpSource,
-                uint16_t cbCapacity, Run &run) {
-    reader.LimitSnapshot(cbAreaCompared);
-    SfField before = reader.Snapshot(0);
-    for (;;) {
-        FUZZ_CHECK(run.calls.size() <= m.ab.size() + cExtraCalls);
-        run.calls.push_back({reader.Next(), reader.Status()});
-        reader.Status() = DSP_OK;
-        const Call &c = run.calls.back();
-        if (!fFnCheckCall(m, c, before, reader.Handle(), lpSource, cbCapacity)) break;
-        before = c.field;
-    }
-}
-
-// Create's verdict follows the first block alone.
-void CheckCreate(const Settings &s, const StreamClass &sc, const Run &run) {
+// Create's verdict follows the first block alone; then every field is read.
+// lpSource is null when the reader reads a file.
+void CheckCreateAndRead(const Settings &s, SfReader &reader, uint16_t cbFirst,
+                        const MemorySource *lpSource, Run &run) {
+    const StreamClass sc = ClassifyFirstBlock(
+        s.abStream.data(),
+        static_cast<uint16_t>(std::min<size_t>(cbFirst, s.abStream.size())));
+    run.fCreated = reader.Created();
+    run.dwCreateStatus = reader.Status();
     FUZZ_CHECK(run.fCreated == (s.cbCapacity != 0 && sc.wStreamKind != 0));
-    if (!run.fCreated)
+    if (!run.fCreated) {
         FUZZ_CHECK(
             run.dwCreateStatus ==
             (s.cbCapacity != 0 && sc.fUnknownID() ? DSP_ERR_UNKNOWN_SF_ID : DSP_OK));
+        return;
+    }
+    FUZZ_CHECK(reader.Handle()->hdr.dwID == sc.dwID);
+    const StreamModel m{s.abStream, sc.wStreamKind};
+    reader.LimitSnapshot(cbAreaCompared);
+    SfField before = reader.Snapshot(0);
+    run.calls = ReadCalls<SfField>(
+        reader.Status(), s.abStream.size(), [&] { return reader.Next(); },
+        [&](const SfCall &c) {
+            const bool fGoOn =
+                fFnCheckCall(m, c, before, reader.Handle(), lpSource, s.cbCapacity);
+            before = c.got;
+            return fGoOn;
+        });
 }
 
 Run ReadThroughCallback(const Settings &s, const std::vector<uint16_t> &acbBlocks) {
-    const uint16_t cbFirst =
-        static_cast<uint16_t>(std::min<size_t>(acbBlocks[0], s.abStream.size()));
-    const StreamClass sc = ClassifyFirstBlock(s.abStream.data(), cbFirst);
-    const StreamModel m{s.abStream, sc.wStreamKind};
     MemorySource source(s.abStream, acbBlocks);
     Run run;
     {
         SfReader reader(source, s.cbCapacity);
-        run.fCreated = reader.Created();
-        run.dwCreateStatus = reader.Status();
-        CheckCreate(s, sc, run);
         FUZZ_CHECK(source.FillRequests() == (s.cbCapacity != 0 ? 1 : 0));
-        if (run.fCreated) {
-            FUZZ_CHECK(reader.Handle()->hdr.dwID == sc.dwID);
-            ReadFields(reader, m, &source, s.cbCapacity, run);
-        }
+        CheckCreateAndRead(s, reader, acbBlocks[0], &source, run);
         FUZZ_CHECK(source.ReleaseRequests() == 0);
     }
     FUZZ_CHECK(source.ReleaseRequests() == (run.fCreated ? 1 : 0));
@@ -219,29 +200,17 @@ Run ReadThroughCallback(const Settings &s, const std::vector<uint16_t> &acbBlock
 }
 
 Run ReadThroughFile(const Settings &s) {
-    const uint16_t cbFirst =
-        static_cast<uint16_t>(std::min<size_t>(cbBlock, s.abStream.size()));
-    const StreamClass sc = ClassifyFirstBlock(s.abStream.data(), cbFirst);
-    const StreamModel m{s.abStream, sc.wStreamKind};
     TempFile file(s.abStream);
     SfReader reader(file.Path(), s.cbCapacity);
     Run run;
-    run.fCreated = reader.Created();
-    run.dwCreateStatus = reader.Status();
-    CheckCreate(s, sc, run);
-    if (run.fCreated) ReadFields(reader, m, nullptr, s.cbCapacity, run);
+    CheckCreateAndRead(s, reader, cbBlock, nullptr, run);
     return run;
 }
 
 void CheckSameRun(const Run &a, const Run &b, const char *lpszWhat) {
     Context() = lpszWhat;
     FUZZ_CHECK(a.fCreated == b.fCreated && a.dwCreateStatus == b.dwCreateStatus);
-    FUZZ_CHECK(a.calls.size() == b.calls.size());
-    for (size_t i = 0; i < a.calls.size(); ++i) {
-        Context() = lpszWhat + (": " + DescribeCall(a.calls[i])) + " against " +
-                    DescribeCall(b.calls[i]);
-        FUZZ_CHECK(a.calls[i] == b.calls[i]);
-    }
+    CheckSameCalls(a.calls, b.calls, lpszWhat);
 }
 
 }  // namespace

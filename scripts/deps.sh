@@ -12,6 +12,7 @@ fi
 command -v cmake >/dev/null 2>&1 || need+=(cmake)
 command -v g++ >/dev/null 2>&1 || need+=(g++)
 command -v make >/dev/null 2>&1 || need+=(make)
+command -v python3 >/dev/null 2>&1 || need+=(python3)
 command -v pkg-config >/dev/null 2>&1 || need+=(pkg-config)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 command -v valgrind >/dev/null 2>&1 || need+=(valgrind)

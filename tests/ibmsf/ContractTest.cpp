@@ -55,26 +55,6 @@ TEST(SfContract, CallbackWinsOverPath) {
     EXPECT_EQ(source.FillRequests(), 1);
 }
 
-TEST(SfContract, DestroyingACallbackReaderMakesOneReleaseRequest) {
-    MemorySource source(abStream);
-    SfReader reader(source, 16);
-    ASSERT_TRUE(reader.Created());
-    EXPECT_EQ(reader.ReadAll().size(), 2u);
-    const int nFills = source.FillRequests();
-    EXPECT_EQ(source.ReleaseRequests(), 0);
-    reader.Destroy();
-    EXPECT_EQ(source.ReleaseRequests(), 1);
-    EXPECT_EQ(source.FillRequests(), nFills);
-}
-
-TEST(SfContract, RefusedCallbackSourceIsNotReleased) {
-    MemorySource source(SfBytes({0xD3FFFF}));
-    SfReader reader(source, 16);
-    EXPECT_FALSE(reader.Created());
-    EXPECT_EQ(reader.Status(), DSP_ERR_UNKNOWN_SF_ID);
-    EXPECT_EQ(source.ReleaseRequests(), 0);
-}
-
 TEST(SfContract, FileReaderReadsTheFileAndDestroyClosesIt) {
     TempFile file(abStream);
     const int nFds = OpenFds();

@@ -3,27 +3,12 @@
 // shorter than header and extension, input ending anywhere, and what the
 // record area shows after each kind of get-next. Each row read every way.
 #include <gtest/gtest.h>
-#include <stdio.h>
 
 #include "SfReading.h"
 
 using namespace vokdsp_test;
 
 namespace {
-
-// One call as the table spells it: introducer, length, identifier, flags,
-// sequence, @position+length, then the first cbShow bytes of the data area.
-std::string Spelled(const SfField &f, size_t cbShow) {
-    char sz[64];
-    snprintf(sz, sizeof sz, "%d: %02X %u %06X %02X %u @%u+%u ", f.iResult, f.hdr.bCC,
-             f.hdr.cbSF, f.hdr.dwID, f.hdr.bFlags, f.hdr.wSeq, f.dwPos, f.dwLen);
-    std::string s = sz;
-    for (size_t ib = 0; ib < cbShow; ++ib) {
-        snprintf(sz, sizeof sz, "%02X", f.abArea[ib]);
-        s += sz;
-    }
-    return s;
-}
 
 struct FieldCase {
     const char *lpszName;
@@ -221,7 +206,6 @@ const FieldCase aFieldCases[] = {
                "0: 5A 8 D3A8A8 80 1 @24+9 0000"}, 0x1234),
 };
 // clang-format on
-
 
 INSTANTIATE_TEST_SUITE_P(Streams, SfFieldRead, ::testing::ValuesIn(aFieldCases),
                          [](const auto &info) {

@@ -103,7 +103,7 @@ TEST(MalformedDescriptorRandom, StaysInsideTheRecordAreaAndTerminates) {
         ASSERT_TRUE(reader.Created());
         for (size_t nCall = 0;; ++nCall) {
             ASSERT_LE(nCall, abInput.size() / 4 + 2) << "run " << nRun;
-            const LineRecord r = reader.NextCatching();
+            const LineRecord r = reader.Next();
             ASSERT_LE(r.cbData + 1u, cbMax + 4u) << "run " << nRun;
             ASSERT_EQ(r.bTerminator, 0);
             if (r.cbResult == 0 && !r.thrown) break;

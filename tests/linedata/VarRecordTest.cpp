@@ -134,7 +134,7 @@ TEST(VarRecordTooLong, RefusedPastTheMaximumLength) {
 TEST(VarRecordTooLong, BlockedRefusalLeavesTheBlockAsItWas) {
     MemorySource source(HexBytes("000C 0000  0008 0000  0004 0000"));
     LineReader reader(source, 6, 6);
-    EXPECT_TRUE(reader.NextCatching().thrown);
+    EXPECT_TRUE(reader.Next().thrown);
     const LineRecord r = reader.Next();
     EXPECT_EQ(r.abData, TextBytes(" "));
     EXPECT_EQ(r.cbRecord, 4u);

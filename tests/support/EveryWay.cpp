@@ -21,7 +21,7 @@ LineRun ReadLinesEveryWay(const Bytes &abInput, uint16_t wFormat, uint16_t cbMax
         if (!reader.Created()) return {};
         reader.Status() = dwBefore;
         for (LineRecord r; runs[i].records.size() < 100000;) {
-            runs[i].records.push_back(r = reader.NextCatching());
+            runs[i].records.push_back(r = reader.Next());
             if (r.cbResult == 0 || r.thrown) break;
         }
         runs[i].dwWord = reader.Status();

@@ -8,8 +8,7 @@
 
 namespace vokdsp_test {
 
-LineDesc::LineDesc(uint16_t wFormat, uint16_t cbMaxRecord, uint16_t wAux) {
-    memcpy(ab + 286, &wAux, 2);
+LineDesc::LineDesc(uint16_t wFormat, uint16_t cbMaxRecord) {
     memcpy(ab + 288, &wFormat, 2);
     memcpy(ab + 292, &cbMaxRecord, 2);
 }
@@ -62,13 +61,6 @@ void LineReader::Destroy() {
 }
 
 LineRecord LineReader::Next() {
-    LineRecord r;
-    r.cbResult = cFnVOK32XX_GetNext(lpRec_, &dwStatus_);
-    Snapshot(r);
-    return r;
-}
-
-LineRecord LineReader::NextCatching() {
     LineRecord r;
     try {
         r.cbResult = cFnVOK32XX_GetNext(lpRec_, &dwStatus_);

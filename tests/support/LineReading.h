@@ -15,10 +15,11 @@
 
 namespace vokdsp_test {
 
-// The caller's description record: the reader looks at offsets 286, 288, 292.
+// The caller's description record: the reader looks at offsets 288 and 292
+// (and 286, left 0).
 struct LineDesc {
     alignas(8) uint8_t ab[320] = {};
-    LineDesc(uint16_t wFormat, uint16_t cbMaxRecord, uint16_t wAux = 0);
+    LineDesc(uint16_t wFormat, uint16_t cbMaxRecord);
 };
 
 // The caller's job record: the reader stores the working buffer at offset 96.
@@ -48,7 +49,7 @@ struct LineRecord {
     uint8_t bTerminator = 0xFF;  // abData[cbData]
     uint32_t cbConsumed = 0;
     uint32_t cbRecord = 0;
-    std::optional<ThrownError> thrown;  // only from the ...Catching calls
+    std::optional<ThrownError> thrown;
     bool operator==(const LineRecord &o) const;
 };
 std::ostream &operator<<(std::ostream &os, const LineRecord &r);
@@ -67,12 +68,11 @@ class LineReader {
     uint32_t &Status() { return dwStatus_; }
     JobRecord &Job() { return job_; }
 
+    // An MVXError from get-next is caught into thrown (result 0), and the
+    // snapshot shows the record area as the throw left it.
     LineRecord Next();
     // Records until get-next returns 0 (that call not included), at most nMax.
     std::vector<LineRecord> ReadAll(size_t nMax = 100000);
-    // As Next, but an MVXError from get-next is caught into thrown (result 0)
-    // and the snapshot shows the record area as the throw left it.
-    LineRecord NextCatching();
     // Destroys now; the destructor then does nothing.
     void Destroy();
 

@@ -1,10 +1,9 @@
 #include "SfReading.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <iomanip>
-#include <numeric>
 #include <stdexcept>
 
 namespace vokdsp_test {
@@ -91,16 +90,20 @@ bool SfField::operator==(const SfField &o) const {
            dwLen == o.dwLen;
 }
 
+std::string Spelled(const SfField &f, size_t cbShow) {
+    char sz[64];
+    snprintf(sz, sizeof sz, "%d: %02X %u %06X %02X %u @%u+%u ", f.iResult, f.hdr.bCC,
+             f.hdr.cbSF, f.hdr.dwID, f.hdr.bFlags, f.hdr.wSeq, f.dwPos, f.dwLen);
+    std::string s = sz;
+    for (size_t ib = 0; ib < cbShow && ib < f.abArea.size(); ++ib) {
+        snprintf(sz, sizeof sz, "%02X", f.abArea[ib]);
+        s += sz;
+    }
+    return s;
+}
+
 std::ostream &operator<<(std::ostream &os, const SfField &f) {
-    const unsigned long ulSum = std::accumulate(f.abArea.begin(), f.abArea.end(), 0ul);
-    os << "{result " << f.iResult << std::hex << " cc " << int{f.hdr.bCC} << std::dec
-       << " cbSF " << f.hdr.cbSF << std::hex << " id " << f.hdr.dwID << " flags "
-       << int{f.hdr.bFlags} << std::dec << " seq " << f.hdr.wSeq << " pos " << f.dwPos
-       << " len " << f.dwLen << " area[" << f.abArea.size() << "] sum " << ulSum
-       << std::hex;
-    for (size_t ib = 0; ib < f.abArea.size() && ib < 16; ++ib)
-        os << ' ' << std::setw(2) << std::setfill('0') << int{f.abArea[ib]};
-    return os << std::dec << (f.abArea.size() > 16 ? " ...}" : "}");
+    return os << Spelled(f, 16) << (f.abArea.size() > 16 ? "..." : "");
 }
 
 SfReader::SfReader(MemorySource &source, uint16_t cbCapacity, const char *lpszPath)

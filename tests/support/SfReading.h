@@ -8,7 +8,6 @@
 
 #include <ostream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "MemorySource.h"
@@ -18,18 +17,11 @@ namespace vokdsp_test {
 
 // One structured field as it stands in the stream.
 struct SfSpec {
-    SfSpec(uint32_t dwID_, Bytes abData_ = {}, uint8_t bFlags_ = 0, uint16_t wSeq_ = 0,
-           Bytes abExtension_ = {})
-        : dwID(dwID_),
-          abData(std::move(abData_)),
-          bFlags(bFlags_),
-          wSeq(wSeq_),
-          abExtension(std::move(abExtension_)) {}
     uint32_t dwID;
-    Bytes abData;
-    uint8_t bFlags;
-    uint16_t wSeq;
-    Bytes abExtension;  // written behind its length byte when bFlags has 0x80
+    Bytes abData = {};
+    uint8_t bFlags = 0;
+    uint16_t wSeq = 0;
+    Bytes abExtension = {};  // written behind its length byte when bFlags has 0x80
 };
 
 // 5A, length, identifier, flags, sequence, [extension length, extension], data.
@@ -75,6 +67,9 @@ struct SfField {
     Bytes Data(size_t cb) const { return Bytes(abArea.begin(), abArea.begin() + cb); }
     bool operator==(const SfField &o) const;
 };
+// One call as a line: result, introducer, length, identifier, flags,
+// sequence, @position+length, then the first cbShow bytes of the data area.
+std::string Spelled(const SfField &f, size_t cbShow);
 std::ostream &operator<<(std::ostream &os, const SfField &f);
 
 // Opens a reader at construction and destroys it at the end of scope.
