@@ -29,6 +29,14 @@ constexpr uint32_t dwIncludePageSegment = 0xD3AF5F;
 constexpr uint32_t dwIncludeObject = 0xD3AFC3;
 constexpr uint32_t dwTagLogicalElement = 0xD3A090;
 constexpr uint32_t dwNoOperation = 0xD3EEEE;
+constexpr uint32_t dwBeginNamedPageGroup = 0xD3A8AD;
+constexpr uint32_t dwEndNamedPageGroup = 0xD3A9AD;
+constexpr uint32_t dwBeginTextObject = 0xD3A89B;
+constexpr uint32_t dwTextDescriptor = 0xD3B19B;
+constexpr uint32_t dwTextDescriptorFormat1 = 0xD3A69B;
+constexpr uint32_t dwBeginOverlay = 0xD3A8DF;
+constexpr uint32_t dwEndOverlay = 0xD3A9DF;
+constexpr uint32_t dwPresentationText = 0xD3EE9B;
 
 }  // namespace modca
 

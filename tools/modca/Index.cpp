@@ -1,12 +1,10 @@
 #include "Index.h"
 
+#include "FieldNames.h"
 #include "Fields.h"
 
 namespace modca {
 namespace {
-
-constexpr uint32_t dwBeginNamedPageGroup = 0xD3A8AD, dwEndNamedPageGroup = 0xD3A9AD;
-constexpr uint32_t dwBeginPage = 0xD3A8AF;
 
 bool fFnInPart(const StructureTracker &tracker) {
     return tracker.fInside(bNamedPageGroup) || tracker.fInside(bPage);

@@ -10,12 +10,6 @@
 namespace modca {
 namespace {
 
-constexpr uint32_t dwBeginTextObject = 0xD3A89B;
-constexpr uint32_t dwTextDescriptor = 0xD3B19B;
-constexpr uint32_t dwTextDescriptorFormat1 = 0xD3A69B;
-constexpr uint32_t dwBeginOverlay = 0xD3A8DF;
-constexpr uint32_t dwEndOverlay = 0xD3A9DF;
-constexpr uint32_t dwPresentationText = 0xD3EE9B;
 const char szReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 
 // C0 and C1 controls and DEL, as UTF-8.
