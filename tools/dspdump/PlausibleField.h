@@ -8,15 +8,22 @@
 
 namespace dspdump {
 
-// Bytes a caller supplies so that cbFnPlausibleField can decide: the longest
-// field and the header of the one after it.
-constexpr size_t cbPlausibleLookahead = 65536 + 9;
+// Bytes a caller supplies so that cbFnPlausibleRecord can decide: the longest
+// framed field and the framing and header of the one after it.
+constexpr size_t cbPlausibleLookahead = 65536 + 16;
 
 // The size with its introducer of the field at lpb[0], or 0 unless it has the
 // introducer 0x5A, a length of at least 8, class byte 0xD3, and ends where
 // the input ends (fInputEnds: the input ends at lpb + cb) or where another
 // field with the same three marks starts.
 uint32_t cbFnPlausibleField(const uint8_t *lpb, size_t cb, bool fInputEnds);
+
+// The same for a field behind cbFraming bytes of framing: 4 for a record
+// descriptor word, which counts the whole record, 2 for a length prefix,
+// which counts the bytes after it; the count must agree with the field's
+// length. Returns the size of the record, framing included, or 0.
+uint32_t cbFnPlausibleRecord(const uint8_t *lpb, size_t cb, bool fInputEnds,
+                             uint32_t cbFraming);
 
 }  // namespace dspdump
 

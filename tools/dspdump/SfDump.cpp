@@ -96,10 +96,16 @@ class SfDumper {
         if (fFnAtEnd(ib) && ib != 0) return cbNoResume;
         abScan_.resize(cbPlausibleLookahead);
         const size_t cb = source_.cbFnPeek(ib, abScan_.data(), abScan_.size());
-        const uint32_t cbField =
-            cbFnPlausibleField(abScan_.data(), cb, cb < cbPlausibleLookahead);
+        uint32_t cbFraming = 0, cbRecord = 0;
+        for (const uint32_t cbTry : {0u, 4u, 2u}) {  // plain, RDW, prefix
+            cbRecord =
+                cbFnPlausibleRecord(abScan_.data(), cb, cb < cbPlausibleLookahead, cbTry);
+            cbFraming = cbTry;
+            if (cbRecord != 0) break;
+        }
         FieldView field;
-        if (cbField == 0 || !fFnParseField(abScan_.data(), cbField, &field)) {
+        if (cbRecord == 0 ||
+            !fFnParseField(abScan_.data() + cbFraming, cbRecord - cbFraming, &field)) {
             std::string sWhy =
                 dwStatus == DSP_ERR_UNKNOWN_SF_ID
                     ? "the first structured field has an unknown identifier"
@@ -110,6 +116,7 @@ class SfDumper {
             return cbNoResume;
         }
         field.ibOffset = ib;
+        field.cbRecord = cbRecord;
         const FieldName &name = FnFieldName(field.dwID);
         char szID[8];
         snprintf(szID, sizeof szID, "%06X", field.dwID);
@@ -117,7 +124,7 @@ class SfDumper {
                              " (" + szID +
                              "); dspdump lists it and hands on what follows");
         report_.Field(field);
-        return ib + cbField;
+        return ib + cbRecord;
     }
 
     // Where the next plausible field starts at or after ib, or the input ends.
