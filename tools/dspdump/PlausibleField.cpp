@@ -37,8 +37,4 @@ uint32_t cbFnPlausibleRecord(const uint8_t *lpb, size_t cb, bool fInputEnds,
     return cbFnRecordLength(lpb + cbRecord, cb - cbRecord, cbFraming) != 0 ? cbRecord : 0;
 }
 
-uint32_t cbFnPlausibleField(const uint8_t *lpb, size_t cb, bool fInputEnds) {
-    return cbFnPlausibleRecord(lpb, cb, fInputEnds, 0);
-}
-
 }  // namespace dspdump

@@ -12,16 +12,13 @@ namespace dspdump {
 // framed field and the framing and header of the one after it.
 constexpr size_t cbPlausibleLookahead = 65536 + 16;
 
-// The size with its introducer of the field at lpb[0], or 0 unless it has the
-// introducer 0x5A, a length of at least 8, class byte 0xD3, and ends where
+// The size of the record at lpb, framing included, or 0 unless the field
+// behind its cbFraming bytes of framing (0 plain; 4 a record descriptor word,
+// which counts the whole record; 2 a length prefix, which counts the bytes
+// after it) has the introducer 0x5A, a length of at least 8 that the
+// framing's count agrees with, and class byte 0xD3, and the record ends where
 // the input ends (fInputEnds: the input ends at lpb + cb) or where another
-// field with the same three marks starts.
-uint32_t cbFnPlausibleField(const uint8_t *lpb, size_t cb, bool fInputEnds);
-
-// The same for a field behind cbFraming bytes of framing: 4 for a record
-// descriptor word, which counts the whole record, 2 for a length prefix,
-// which counts the bytes after it; the count must agree with the field's
-// length. Returns the size of the record, framing included, or 0.
+// such record starts.
 uint32_t cbFnPlausibleRecord(const uint8_t *lpb, size_t cb, bool fInputEnds,
                              uint32_t cbFraming);
 

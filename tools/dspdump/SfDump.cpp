@@ -127,16 +127,18 @@ class SfDumper {
         return ib + cbRecord;
     }
 
-    // Where the next plausible field starts at or after ib, or the input ends.
-    uint64_t ibFnNextPlausible(uint64_t ib) {
+    // Where the next plausible field (behind cbFraming bytes of framing)
+    // starts at or after ib, or the input ends.
+    uint64_t ibFnNextPlausible(uint64_t ib, uint32_t cbFraming) {
         abScan_.resize(cbScanStep + cbPlausibleLookahead);
         for (;; ib += cbScanStep) {
             const size_t cb = source_.cbFnPeek(ib, abScan_.data(), abScan_.size());
             const bool fEnds = cb < abScan_.size();
             const size_t cbCandidates = fEnds ? cb : cbScanStep;
             for (size_t i = 0; i < cbCandidates; ++i)
-                if (abScan_[i] == bIntroducer &&
-                    cbFnPlausibleField(abScan_.data() + i, cb - i, fEnds) != 0)
+                if (i + cbFraming < cb && abScan_[i + cbFraming] == bIntroducer &&
+                    cbFnPlausibleRecord(abScan_.data() + i, cb - i, fEnds, cbFraming) !=
+                        0)
                     return ib + i;
             if (fEnds) return ib + cb;
         }
@@ -162,9 +164,9 @@ class SfDumper {
                 report_.Field(field);
                 fInSkippedRun = false;
                 if (report_.OutputFailed()) return cbNoResume;
-            } else if (dwStatus == DSP_ERR_NOT_SF && options_.fKeepGoing &&
-                       cbFraming == 0) {
-                const uint64_t ibNext = ibFnNextPlausible(ibBase + ibStart + 1);
+            } else if (dwStatus == DSP_ERR_NOT_SF && options_.fKeepGoing) {
+                const uint64_t ibNext =
+                    ibFnNextPlausible(ibBase + ibStart + 1, cbFraming);
                 ErrorView error =
                     FnError(ibBase + ibStart, dwStatus, szFnRefusalText(dwStatus));
                 error.cbSkipped = ibNext - (ibBase + ibStart);
