@@ -128,16 +128,7 @@ class JsonReport : public Report {
 
     void Error(const ErrorView &error) override {
         Report::Error(error);
-        printf("{\"error\":");
-        vFnPutJsonString(error.sMessage);
-        if (error.szStatus != nullptr) printf(",\"status\":\"%s\"", error.szStatus);
-        printf(",\"offset\":%" PRIu64, error.ibOffset);
-        if (error.cbSkipped != 0) printf(",\"skipped\":%" PRIu64, error.cbSkipped);
-        if (!error.sDetail.empty()) {
-            printf(",\"detail\":");
-            vFnPutJsonString(error.sDetail);
-        }
-        puts("}");
+        vFnPutJsonError(error);
     }
 
   private:
@@ -332,6 +323,19 @@ std::unique_ptr<Report> FnMakeReport(const Options &options, const TextDecoder &
     if (options.fStats) return std::make_unique<StatsReport>(text, options);
     if (options.fJson) return std::make_unique<JsonReport>(text, options);
     return std::make_unique<ListingReport>(text, options);
+}
+
+void vFnPutJsonError(const ErrorView &error) {
+    printf("{\"error\":");
+    vFnPutJsonString(error.sMessage);
+    if (error.szStatus != nullptr) printf(",\"status\":\"%s\"", error.szStatus);
+    printf(",\"offset\":%" PRIu64, error.ibOffset);
+    if (error.cbSkipped != 0) printf(",\"skipped\":%" PRIu64, error.cbSkipped);
+    if (!error.sDetail.empty()) {
+        printf(",\"detail\":");
+        vFnPutJsonString(error.sDetail);
+    }
+    puts("}");
 }
 
 std::string sFnEscaped(const std::string &sText) {

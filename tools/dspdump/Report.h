@@ -113,6 +113,9 @@ std::unique_ptr<Report> FnMakeReport(const Options &options, const TextDecoder &
 
 const char *szFnStatusName(uint32_t dwStatus);
 
+// One JSON object for an error, on its own line of standard output.
+void vFnPutJsonError(const ErrorView &error);
+
 // sText with control characters, DEL and backslash written as C escapes.
 std::string sFnEscaped(const std::string &sText);
 

@@ -36,6 +36,10 @@ class TextReport : public Report {
         : Report(text, options), page_(options.sCodepage) {}
 
     void Field(const FieldView &field) override;
+    void Error(const ErrorView &error) override {
+        Report::Error(error);
+        if (options_.fJson) vFnPutJsonError(error);
+    }
     int Finish(uint64_t cbRead) override {
         if (fPageOpen_) EndPage();
         return Report::Finish(cbRead);
