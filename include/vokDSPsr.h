@@ -181,8 +181,8 @@ VOKDSP_API int32_t fFnGetMixedDataCurrentRecordInfo(LINEREC *lpRec,
 /* Opens a reader over lpfnRead (preferred; lpszPath is then never opened) or
    the file lpszPath (opened read-only), reads the first block and checks that
    it is a structured-field stream (plain, RDW-framed or 2-byte-prefixed) whose
-   first identifier is a known one. cbSize is the capacity of abData and must not be
-   0. Returns the handle, whose dwID already holds the first identifier, or
+   first identifier is a known one. cbSize is the capacity of abData and must
+   not be 0. Returns the handle, whose dwID already holds the first identifier, or
    null: DSP_ERR_UNKNOWN_SF_ID (overwrites) for an unknown first identifier,
    otherwise no status. A refused file is closed; a refused callback source
    gets no release request. lpdwStatus may be null. */

@@ -23,7 +23,8 @@ namespace vokdsp::ibmsf {
 constexpr size_t cbExtensionMax = 254;
 
 // A file is read in chunks of this size; the 4096-byte fills are cut from
-// them, so a fill from a file costs one copy, as a fill from a callback does.
+// them where they lie, so most fills from a file cost neither a read call
+// nor a copy.
 constexpr size_t cbFileChunk = 256 * 1024;
 
 struct IBMSFIO {
