@@ -5,6 +5,7 @@
 
 #include "Dump.h"
 #include "FieldNames.h"
+#include "Fields.h"
 #include "PlausibleField.h"
 #include "ReaderStatus.h"
 #include "vokDSPsr.h"
@@ -19,14 +20,12 @@ constexpr size_t cbScanStep = size_t{1}
 constexpr uint8_t bIntroducer = 0x5A;
 
 // Bytes in front of each field, from the served offset where a reader
-// started. The reader tells the framings apart the same way; the listing
-// needs it only to find a field's header in the input.
+// started; the listing needs them to find a field's header in the input.
 uint32_t cbFnFramingBytes(const InputSource &source, uint64_t ibServed) {
-    if (source.nByteAt(ibServed) == 0x5A || source.nByteAt(ibServed + 3) == 0xD3)
-        return 0;
-    if (source.nByteAt(ibServed + 4) == 0x5A || source.nByteAt(ibServed + 7) == 0xD3)
-        return 4;
-    return 2;
+    uint8_t ab[8];
+    for (int i = 0; i < 8; ++i)
+        ab[i] = static_cast<uint8_t>(source.nByteAt(ibServed + i));
+    return cbFnStreamFraming(ab);
 }
 
 // The field the reader just delivered: its data length is what its record
@@ -41,9 +40,8 @@ FieldView FnDeliveredField(const SFREC *lpRec, const InputSource &source,
     field.lpbData = lpRec->abData;
     int nExtension = 0;
     if (field.bFlags & 0x80) nExtension = source.nByteAt(ibStart + cbFraming + 9);
-    const int64_t cbData = static_cast<int64_t>(ibEnd - ibStart) - cbFraming - 9 -
-                           (nExtension > 0 ? nExtension : 0);
-    field.cbData = cbData < 0 ? 0 : cbData > cbFieldData ? cbFieldData : uint32_t(cbData);
+    field.cbData = cbFnFieldData(ibEnd - ibStart, cbFraming,
+                                 nExtension > 0 ? uint32_t(nExtension) : 0, cbFieldData);
     field.cbRecord = static_cast<uint32_t>(ibEnd - ibStart);
     return field;
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "Fields.h"
 #include "ReaderStatus.h"
 #include "vokDSPsr.h"
 
@@ -43,24 +44,19 @@ uint16_t cbFnRead(uint8_t *lpbDest, uint16_t cbWanted, void *lpContext, uint32_t
     return static_cast<uint16_t>(cb);
 }
 
-// The reader tells the framings apart the same way.
 unsigned cbFnFraming(int fd) {
     uint8_t ab[8] = {};
     if (pread(fd, ab, sizeof ab, 0) != ssize_t(sizeof ab)) return 0;
-    if (ab[0] == 0x5A || ab[3] == 0xD3) return 0;
-    if (ab[4] == 0x5A || ab[7] == 0xD3) return 4;
-    return 2;
+    return modca::cbFnStreamFraming(ab);
 }
 
-// The data length of the field in record range: what follows framing, header
-// and extension.
+// The data length of the field in record range.
 size_t cbFnData(const Input &input, const SFREC *lpRec, const modca::ByteRange &range) {
     uint8_t cbExtension = 0;
     if ((lpRec->hdr.bFlags & 0x80) &&
         pread(input.fd, &cbExtension, 1, range.ib + input.cbFraming + 9) != 1)
         cbExtension = 0;
-    const int64_t cb = int64_t(range.cb) - input.cbFraming - 9 - cbExtension;
-    return cb < 0 ? 0 : cb > cbFieldData ? cbFieldData : size_t(cb);
+    return modca::cbFnFieldData(range.cb, input.cbFraming, cbExtension, cbFieldData);
 }
 
 }  // namespace

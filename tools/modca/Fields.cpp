@@ -112,4 +112,17 @@ FieldInfo FnInterpretField(uint32_t dwID, const uint8_t *lpb, size_t cb) {
     return info;
 }
 
+uint32_t cbFnStreamFraming(const uint8_t (&ab)[8]) {
+    if (ab[0] == 0x5A || ab[3] == 0xD3) return 0;
+    if (ab[4] == 0x5A || ab[7] == 0xD3) return 4;
+    return 2;
+}
+
+uint32_t cbFnFieldData(uint64_t cbRecord, uint32_t cbFraming, uint32_t cbExtension,
+                       uint32_t cbMax) {
+    const uint64_t cbOverhead = uint64_t{cbFraming} + 9 + cbExtension;
+    if (cbRecord <= cbOverhead) return 0;
+    return cbRecord - cbOverhead > cbMax ? cbMax : uint32_t(cbRecord - cbOverhead);
+}
+
 }  // namespace modca

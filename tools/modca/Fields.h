@@ -65,6 +65,17 @@ FieldInfo FnInterpretField(uint32_t dwID, const uint8_t *lpb, size_t cb);
 // is 0xFF..FF ("match any name").
 std::string sFnNameToken(const uint8_t *lpb, size_t cb);
 
+// Bytes of framing in front of each field of a stream whose first eight
+// bytes are ab: 0 plain, 4 record descriptor words, 2 length prefixes, told
+// apart as the structured-field reader tells them.
+uint32_t cbFnStreamFraming(const uint8_t (&ab)[8]);
+
+// The data length of a field whose record took cbRecord input bytes: what is
+// left after cbFraming bytes of framing, the 9-byte header and cbExtension
+// extension bytes; 0 at least, cbMax at most.
+uint32_t cbFnFieldData(uint64_t cbRecord, uint32_t cbFraming, uint32_t cbExtension,
+                       uint32_t cbMax);
+
 }  // namespace modca
 
 #endif
