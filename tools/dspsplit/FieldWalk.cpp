@@ -38,7 +38,8 @@ uint16_t cbFnRead(uint8_t *lpbDest, uint16_t cbWanted, void *lpContext, uint32_t
         lpRead->ibBuffer = 0;
         lpRead->ibNext += lpRead->cbBuffer;
     }
-    const size_t cb = std::min<size_t>(cbBlock, lpRead->cbBuffer - lpRead->ibBuffer);
+    const size_t cb =
+        std::min<size_t>({cbWanted, cbBlock, lpRead->cbBuffer - lpRead->ibBuffer});
     memcpy(lpbDest, lpRead->ab.data() + lpRead->ibBuffer, cb);
     lpRead->ibBuffer += cb;
     return static_cast<uint16_t>(cb);

@@ -3,6 +3,7 @@
 #include <ctype.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -204,7 +205,7 @@ void OutputSink::Complete(const modca::ByteRange &trailer, bool fDiscard, bool f
     uint32_t cbPath;
     std::string sPath;
     while (fread(&done, sizeof done, 1, fpJournal_) == 1 &&
-           fread(&cbPath, sizeof cbPath, 1, fpJournal_) == 1) {
+           fread(&cbPath, sizeof cbPath, 1, fpJournal_) == 1 && cbPath <= PATH_MAX) {
         sPath.resize(cbPath);
         if (fread(&sPath[0], 1, cbPath, fpJournal_) != cbPath) break;
         Finalize(done, sPath, trailer,

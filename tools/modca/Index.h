@@ -105,7 +105,6 @@ class Splitter {
     void OnGroupBegin(const IndexedField &field);
     void OnGroupEnd(const IndexedField &field);
     void OnPageBegin(const IndexedField &field);
-    void WriteGroup(uint64_t ibEnd);
     bool fSelected() const;
     std::string sOutputName() const;
 

@@ -48,7 +48,6 @@ bool PtocaReader::fNext(ControlSequence *lpcs) {
     fChained_ = (lpb_[ib_ + 1] & 0x01) != 0;
     lpcs->lpbParams = lpb_ + ib_ + 2;
     lpcs->cbParams = cbSequence - 2;
-    lpcs->ibOffset = ib_;
     ib_ += cbSequence;
     return true;
 }

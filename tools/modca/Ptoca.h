@@ -29,7 +29,6 @@ struct ControlSequence {
     uint8_t bType = 0;  // even form
     const uint8_t *lpbParams = nullptr;
     size_t cbParams = 0;
-    size_t ibOffset = 0;  // of its length byte in the field's data
 };
 
 // Splits PTX data into control sequences: a chain starts with the escape

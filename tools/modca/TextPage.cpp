@@ -101,9 +101,10 @@ void TextPage::Feed(uint32_t dwID, const uint8_t *lpb, size_t cb) {
     problems_.clear();
     if (dwID == dwMapCodedFont) MapFonts(lpb, cb);
     if (dwID == dwBeginTextObject) state_.Reset();
-    if ((dwID == dwTextDescriptor || dwID == dwTextDescriptorFormat1) &&
-        nFnUnitsPer10Inches(lpb, cb) != 0)
-        state_.SetUnits(nFnUnitsPer10Inches(lpb, cb));
+    if (dwID == dwTextDescriptor || dwID == dwTextDescriptorFormat1) {
+        const int32_t nUnits = nFnUnitsPer10Inches(lpb, cb);
+        if (nUnits != 0) state_.SetUnits(nUnits);
+    }
     if (dwID == dwBeginOverlay) savedFonts_ = fonts_;
     if (dwID == dwEndOverlay) fonts_ = savedFonts_;
     if (dwID == dwPresentationText) FeedText(lpb, cb);
