@@ -27,6 +27,10 @@ constexpr size_t cbExtensionMax = 254;
 // nor a copy.
 constexpr size_t cbFileChunk = 256 * 1024;
 
+// Data of at most this many bytes is copied as two 16-byte moves that end
+// where the data ends.
+constexpr size_t cbShortCopy = 32;
+
 struct IBMSFIO {
     int fdFile;               // the file opened from the path; -1 with a callback
     uint32_t ibChunk;         // next byte of lpbChunk to hand out
@@ -34,20 +38,33 @@ struct IBMSFIO {
     uint8_t *lpbChunk;        // cbFileChunk bytes behind the data; null with a callback
     bool fEndOfFile;          // the file gave 0 or an error: never read again
     uint16_t wStreamKind;     // SFSTREAM_* bits
+    uint8_t cbFraming;        // bytes in front of each introducer: 0, 2 or 4
+    uint8_t cbFramingBias;    // added to a framing length to count the framing: 0 or 2
     uint16_t cbBuffer;        // bytes of the current block
     uint16_t cB;              // bytes of the current block not yet taken
     uint16_t ibBuffer;        // next byte to take; cB + ibBuffer == cbBuffer
-    SFHDR hdrCurrent;         // header of the field being read
+    uint16_t cbDataMax;       // capacity of rec.abData
     uint32_t cbConsumed;      // stream bytes taken since the first
     const uint8_t *lpbBlock;  // the current block: abBuffer, or a piece of lpbChunk
     uint8_t abBuffer[cbReadBlock];
-    uint16_t cbDataMax;  // capacity of rec.abData
     uint8_t abExtension[cbExtensionMax];
     uint16_t cbExtension;  // bytes in abExtension
     void *lpContext;
     lpfnReadBlock lpfnRead;  // null with a file source
+    // Room in front of rec that a short data copy may overwrite before the
+    // record header is stored over its own part of it (cbShortCopy bytes with
+    // the header).
+    uint8_t abCopySlack[cbShortCopy - offsetof(SFREC, abData)];
     SFREC rec;  // the caller's record area; abData runs to the allocation's end
 };
+
+// A short copy also reads up to cbShortCopy bytes in front of a field's data,
+// and that is never in front of the control block or the file chunk.
+static_assert(offsetof(IBMSFIO, abBuffer) >= cbShortCopy, "room before the buffer");
+static_assert(offsetof(IBMSFIO, rec) + offsetof(SFREC, abData) -
+                      offsetof(IBMSFIO, abCopySlack) >=
+                  cbShortCopy,
+              "room before the record area");
 
 // Bytes of one allocation: control block with record header, then the data,
 // then for a file source the chunk, aligned for the block copies out of it.
