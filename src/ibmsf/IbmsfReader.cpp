@@ -249,13 +249,13 @@ inline int32_t nFnGetNextWhole(SFREC *lpRec, uint32_t *lpdwStatus) {
     const uint32_t cbData = cbRecord - cbFraming - 1 - cbHeaderAfterIntroducer;
     if (cbSF < cbHeaderAfterIntroducer || cbData > lpio->cbDataMax || cbRecord > cbAvail)
         return nFnGetNextGeneral(lpRec, lpdwStatus);
+    // The header is taken first: any store could overwrite it for all the
+    // compiler knows.
+    SFHDR hdr;
+    vFnStoreHeader(&hdr, lpb + 1);
     lpio->ibBuffer = static_cast<uint16_t>(lpio->ibBuffer + cbRecord);
     lpio->cB = static_cast<uint16_t>(cbAvail - cbRecord);
     lpio->cbConsumed += cbRecord;
-    // The header is taken first: the data stores could overwrite it for all
-    // the compiler knows.
-    SFHDR hdr;
-    vFnStoreHeader(&hdr, lpb + 1);
     const uint8_t *lpbData = lpb + 1 + cbHeaderAfterIntroducer;
     if (cbData > cbShortCopy) {
         vFnStoreWholeHeader(&lpio->rec, hdr);
