@@ -229,10 +229,11 @@ __attribute__((noinline)) int32_t nFnGetNextGeneral(SFREC *lpRec, uint32_t *lpdw
 // header and data lie whole in it, without an extension, with lengths that
 // hold and data that fits. Any other field goes, untouched, to the general
 // path. Every call leaves in tail position, so the common case saves no
-// registers.
+// registers. fFramed false: a plain stream, no framing bytes to step over.
+template <bool fFramed>
 inline int32_t nFnGetNextWhole(SFREC *lpRec, uint32_t *lpdwStatus) {
     IBMSFIO *lpio = lpFnReaderOf(lpRec);
-    const uint32_t cbFraming = lpio->cbFraming;
+    const uint32_t cbFraming = fFramed ? lpio->cbFraming : 0;
     const uint32_t cbAvail = lpio->cB;
     const uint8_t *lpbFrame = lpio->lpbBlock + lpio->ibBuffer;
     const uint8_t *lpb = lpbFrame + cbFraming;
@@ -242,9 +243,8 @@ inline int32_t nFnGetNextWhole(SFREC *lpRec, uint32_t *lpdwStatus) {
     const uint16_t cbSF = wFnBigEndian(lpb[1], lpb[2]);
     // The record counts framing, introducer, header and data.
     const uint32_t cbRecord =
-        cbFraming == 0
-            ? uint32_t{cbSF} + 1
-            : uint16_t(wFnBigEndian(lpbFrame[0], lpbFrame[1]) + lpio->cbFramingBias);
+        !fFramed ? uint32_t{cbSF} + 1
+                 : uint16_t(wFnBigEndian(lpbFrame[0], lpbFrame[1]) + lpio->cbFramingBias);
     // Wraps to a huge count when the record is shorter than its header.
     const uint32_t cbData = cbRecord - cbFraming - 1 - cbHeaderAfterIntroducer;
     if (cbSF < cbHeaderAfterIntroducer || cbData > lpio->cbDataMax || cbRecord > cbAvail)
@@ -264,6 +264,11 @@ inline int32_t nFnGetNextWhole(SFREC *lpRec, uint32_t *lpdwStatus) {
     vFnCopyShortData(lpio, lpbData, cbData);
     vFnStoreWholeHeader(&lpio->rec, hdr);
     return cbSF;
+}
+
+// Framed streams, out of line so the plain case stays short.
+__attribute__((noinline)) int32_t nFnGetNextFramed(SFREC *lpRec, uint32_t *lpdwStatus) {
+    return nFnGetNextWhole<true>(lpRec, lpdwStatus);
 }
 
 }  // namespace
@@ -302,7 +307,8 @@ VOKDSP_API SFREC *lpibmsfFnCreate(const char *lpszPath, uint16_t cbSize,
 
 VOKDSP_API int32_t fFnGetNextIBMSF(SFREC *lpRec, uint32_t *lpdwStatus) {
     if (lpRec == nullptr) return nFnGetNextGeneral(lpRec, lpdwStatus);
-    return nFnGetNextWhole(lpRec, lpdwStatus);
+    if (lpFnReaderOf(lpRec)->cbFraming != 0) return nFnGetNextFramed(lpRec, lpdwStatus);
+    return nFnGetNextWhole<false>(lpRec, lpdwStatus);
 }
 
 VOKDSP_API int32_t fFnGetIBMSFCurrentRecordInfo(SFREC *lpRec, uint32_t *lpdwPos,
