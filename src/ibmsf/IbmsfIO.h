@@ -22,10 +22,20 @@ namespace vokdsp::ibmsf {
 // Extension bytes behind the largest extension-length byte (255 - 1).
 constexpr size_t cbExtensionMax = 254;
 
-// A file is read in chunks of this size; the 4096-byte fills are cut from
-// them where they lie, so most fills from a file cost neither a read call
-// nor a copy.
+// A regular file is mapped whole at create: its blocks are cut from the map
+// where they lie, so its bytes are copied once, into the record area. Past
+// the first, which detection sees, the blocks are this long, so that most
+// long fields lie whole in one.
+constexpr uint16_t cbMapBlock = 60 * 1024;
+
+// Any other file (a pipe, a terminal), and what a file grew by after it was
+// mapped, is read in chunks of this size; the 4096-byte fills are cut from
+// them where they lie, so most fills cost neither a read call nor a copy.
 constexpr size_t cbFileChunk = 256 * 1024;
+
+// Data of at most this many bytes is copied as two 16-byte moves that end
+// where the data ends.
+constexpr size_t cbShortCopy = 32;
 
 struct IBMSFIO {
     int fdFile;               // the file opened from the path; -1 with a callback
@@ -33,21 +43,37 @@ struct IBMSFIO {
     uint32_t cbChunk;         // bytes of lpbChunk not yet handed out
     uint8_t *lpbChunk;        // cbFileChunk bytes behind the data; null with a callback
     bool fEndOfFile;          // the file gave 0 or an error: never read again
+    const uint8_t *lpbMap;    // the file mapped at create; null when not mapped
+    size_t cbMap;             // bytes mapped
+    size_t ibMap;             // next byte of lpbMap to hand out
     uint16_t wStreamKind;     // SFSTREAM_* bits
+    uint8_t cbFraming;        // bytes in front of each introducer: 0, 2 or 4
+    uint8_t cbFramingBias;    // added to a framing length to count the framing: 0 or 2
     uint16_t cbBuffer;        // bytes of the current block
     uint16_t cB;              // bytes of the current block not yet taken
     uint16_t ibBuffer;        // next byte to take; cB + ibBuffer == cbBuffer
-    SFHDR hdrCurrent;         // header of the field being read
+    uint16_t cbDataMax;       // capacity of rec.abData
     uint32_t cbConsumed;      // stream bytes taken since the first
     const uint8_t *lpbBlock;  // the current block: abBuffer, or a piece of lpbChunk
     uint8_t abBuffer[cbReadBlock];
-    uint16_t cbDataMax;  // capacity of rec.abData
     uint8_t abExtension[cbExtensionMax];
     uint16_t cbExtension;  // bytes in abExtension
     void *lpContext;
     lpfnReadBlock lpfnRead;  // null with a file source
+    // Room in front of rec that a short data copy may overwrite before the
+    // record header is stored over its own part of it (cbShortCopy bytes with
+    // the header).
+    uint8_t abCopySlack[cbShortCopy - offsetof(SFREC, abData)];
     SFREC rec;  // the caller's record area; abData runs to the allocation's end
 };
+
+// A short copy also reads up to cbShortCopy bytes in front of a field's data,
+// and that is never in front of the control block or the file chunk.
+static_assert(offsetof(IBMSFIO, abBuffer) >= cbShortCopy, "room before the buffer");
+static_assert(offsetof(IBMSFIO, rec) + offsetof(SFREC, abData) -
+                      offsetof(IBMSFIO, abCopySlack) >=
+                  cbShortCopy,
+              "room before the record area");
 
 // Bytes of one allocation: control block with record header, then the data,
 // then for a file source the chunk, aligned for the block copies out of it.
@@ -83,9 +109,28 @@ inline void vFnTopUpChunk(IBMSFIO *lpio) {
     }
 }
 
-// Cuts the next block, up to 4096 bytes, from the file's chunk; the block is
-// taken where it lies, uncopied. 0 at the end of the file or on an error.
+// Cuts the next block from the map: the first, up to 4096 bytes, copied into
+// abBuffer, since nothing lies in front of it for a short copy to read; the
+// others, up to cbMapBlock bytes, taken where they lie.
+inline uint16_t cbFnMapBlock(IBMSFIO *lpio) {
+    const size_t cbLeft = lpio->cbMap - lpio->ibMap;
+    uint16_t cb;
+    if (lpio->ibMap == 0) {
+        cb = cbLeft < cbReadBlock ? static_cast<uint16_t>(cbLeft) : cbReadBlock;
+        memcpy(lpio->abBuffer, lpio->lpbMap, cb);
+    } else {
+        cb = cbLeft < cbMapBlock ? static_cast<uint16_t>(cbLeft) : cbMapBlock;
+        lpio->lpbBlock = lpio->lpbMap + lpio->ibMap;
+    }
+    lpio->ibMap += cb;
+    return cb;
+}
+
+// Cuts the next block from the map while it lasts, then up to 4096 bytes from
+// the file's chunk, taken where they lie, uncopied. 0 at the end of the file
+// or on an error.
 inline uint16_t cbFnFileBlock(IBMSFIO *lpio) {
+    if (lpio->ibMap < lpio->cbMap) return cbFnMapBlock(lpio);
     if (lpio->cbChunk < cbReadBlock) vFnTopUpChunk(lpio);
     const uint16_t cb =
         lpio->cbChunk < cbReadBlock ? static_cast<uint16_t>(lpio->cbChunk) : cbReadBlock;

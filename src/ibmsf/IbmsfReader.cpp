@@ -2,6 +2,9 @@
 // get-next, record info and destroy.
 #include <fcntl.h>
 #include <stdlib.h>
+#include <string.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "DetectStream.h"
@@ -18,11 +21,34 @@ constexpr uint16_t cbRdwOverhead = 13;           // RDW, introducer, header
 constexpr uint16_t cbPrefixOverhead = 11;        // prefix, introducer, header
 constexpr uint8_t bFlagExtension = 0x80;
 
-// Closes a file source, if any; the handle is cleared.
+// Closes a file source, if any, and drops its map; the handle is cleared.
 void vFnCloseFile(IBMSFIO *lpio) {
     if (lpio->fdFile < 0) return;
+    if (lpio->lpbMap != nullptr) munmap(const_cast<uint8_t *>(lpio->lpbMap), lpio->cbMap);
+    lpio->lpbMap = nullptr;
     close(lpio->fdFile);
     lpio->fdFile = -1;
+}
+
+// Maps a regular file whole, when it has bytes and the map can be made, and
+// leaves the file position behind them, where reading goes on should the file
+// grow. Anything else is read through the chunk. As for every reader of a
+// map, a file that another process cuts short while it is read raises
+// SIGBUS.
+void vFnMapFile(IBMSFIO *lpio) {
+    struct stat st;
+    if (fstat(lpio->fdFile, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 ||
+        uint64_t(st.st_size) > SIZE_MAX / 4)
+        return;
+    const size_t cb = static_cast<size_t>(st.st_size);
+    void *lpMap = mmap(nullptr, cb, PROT_READ, MAP_PRIVATE, lpio->fdFile, 0);
+    if (lpMap == MAP_FAILED) return;
+    if (lseek(lpio->fdFile, st.st_size, SEEK_SET) != st.st_size) {
+        munmap(lpMap, cb);
+        return;
+    }
+    lpio->lpbMap = static_cast<const uint8_t *>(lpMap);
+    lpio->cbMap = cb;
 }
 
 // Reads the first block and classifies it. Accepted: the block stays as the
@@ -34,6 +60,10 @@ uint16_t DetectStream(IBMSFIO *lpio, uint32_t *lpdwStatus) {
     lpio->rec.hdr.dwID = sc.dwID;
     if (sc.fUnknownID()) vFnStoreStatus(lpdwStatus, DSP_ERR_UNKNOWN_SF_ID);
     lpio->wStreamKind = sc.wStreamKind;
+    const bool fRdw = (sc.wStreamKind & SFSTREAM_RDW) != 0;
+    const bool fPrefix = !fRdw && (sc.wStreamKind & SFSTREAM_PREFIX) != 0;
+    lpio->cbFraming = fRdw ? 4 : fPrefix ? 2 : 0;
+    lpio->cbFramingBias = fPrefix ? 2 : 0;
     if (lpio->wStreamKind == 0) vFnCloseFile(lpio);
     return lpio->wStreamKind;
 }
@@ -55,7 +85,10 @@ FieldOutcome BadRecord(uint32_t *lpdwStatus) {
 void vFnStoreHeader(SFHDR *lpHdr, const uint8_t *lpb) {
     lpHdr->bCC = bSFIntroducer;
     lpHdr->cbSF = wFnBigEndian(lpb[0], lpb[1]);
-    lpHdr->dwID = dwFnBigEndian24(lpb[2], lpb[3], lpb[4]);
+    // One big-endian word over the flag-free bytes 1-4, its top byte dropped.
+    lpHdr->dwID = ((uint32_t{lpb[1]} << 24) | (uint32_t{lpb[2]} << 16) |
+                   (uint32_t{lpb[3]} << 8) | lpb[4]) &
+                  0xFFFFFF;
     lpHdr->bFlags = lpb[5];
     lpHdr->wSeq = wFnBigEndian(lpb[6], lpb[7]);
 }
@@ -82,9 +115,9 @@ FieldOutcome ReadField(IBMSFIO *lpio, uint32_t *lpdwStatus) {
 
     if (!fFnGetBytewise(lpio, lpdwStatus, ab, cbHeaderAfterIntroducer))
         return FieldOutcome::kFailed;
-    vFnStoreHeader(&lpio->hdrCurrent, ab);
+    SFHDR hdr;
+    vFnStoreHeader(&hdr, ab);
     vFnStoreHeader(&lpio->rec.hdr, ab);
-    const SFHDR &hdr = lpio->hdrCurrent;
 
     // Extension length E, counting its own byte; X in the length checks.
     const bool fExtension = (hdr.bFlags & bFlagExtension) != 0;
@@ -122,40 +155,48 @@ FieldOutcome ReadField(IBMSFIO *lpio, uint32_t *lpdwStatus) {
     return FieldOutcome::kDelivered;
 }
 
-}  // namespace
-}  // namespace vokdsp::ibmsf
-
-using namespace vokdsp;
-using namespace vokdsp::ibmsf;
-
-extern "C" {
-
-VOKDSP_API SFREC *lpibmsfFnCreate(const char *lpszPath, uint16_t cbSize,
-                                  lpfnReadBlock lpfnRead, void *lpContext,
-                                  uint32_t *lpdwStatus) {
-    uint32_t dwScratch = DSP_OK;
-    if (lpdwStatus == nullptr) lpdwStatus = &dwScratch;
-    if (cbSize == 0) return nullptr;
-
-    const bool fFile = lpfnRead == nullptr && lpszPath != nullptr;
-    auto *lpio = static_cast<IBMSFIO *>(calloc(1, cbFnReaderAllocation(cbSize, fFile)));
-    if (lpio == nullptr) return nullptr;
-    lpio->cbDataMax = cbSize;
-    lpio->lpfnRead = lpfnRead;
-    lpio->lpContext = lpContext;
-    lpio->fdFile = fFile ? open(lpszPath, O_RDONLY | O_CLOEXEC) : -1;
-    if (fFile)
-        lpio->lpbChunk = reinterpret_cast<uint8_t *>(lpio) + cbFnChunkOffset(cbSize);
-
-    const bool fSource = lpfnRead != nullptr || lpio->fdFile >= 0;
-    if (!fSource || DetectStream(lpio, lpdwStatus) == 0) {
-        free(lpio);
-        return nullptr;
-    }
-    return &lpio->rec;
+// Data of at most cbShortCopy bytes: two 16-byte moves that end where the
+// data ends. They may take bytes from in front of the field, even in front of
+// the block, and put them in front of abData: into the slack and the record
+// header, which the caller stores afterwards.
+inline void vFnCopyShortData(IBMSFIO *lpio, const uint8_t *lpbData, uint32_t cb) {
+    uint8_t *lpbEnd = reinterpret_cast<uint8_t *>(lpio) + offsetof(IBMSFIO, rec) +
+                      offsetof(SFREC, abData) + cb;
+    uint8_t abFront[16], abBack[16];
+    memcpy(abFront, lpbData + cb - 32, 16);
+    memcpy(abBack, lpbData + cb - 16, 16);
+    memcpy(lpbEnd - 32, abFront, 16);
+    memcpy(lpbEnd - 16, abBack, 16);
+    // The first byte once more on its own: a caller that looks at it next
+    // gets it forwarded from this store, not from a wide one that may cross
+    // a cache line.
+    if (cb != 0) lpio->rec.abData[0] = lpbData[0];
 }
 
-VOKDSP_API int32_t fFnGetNextIBMSF(SFREC *lpRec, uint32_t *lpdwStatus) {
+// The record header of a field taken whole, its fill bytes included, since a
+// short copy may have overwritten them.
+inline void vFnStoreWholeHeader(SFREC *lpRec, const SFHDR &hdr) {
+    uint8_t *lpbHdr = reinterpret_cast<uint8_t *>(&lpRec->hdr);
+    lpbHdr[offsetof(SFHDR, bCC) + 1] = 0;
+    lpbHdr[offsetof(SFHDR, bFlags) + 1] = 0;
+    lpRec->hdr.bCC = hdr.bCC;
+    lpRec->hdr.cbSF = hdr.cbSF;
+    lpRec->hdr.dwID = hdr.dwID;
+    lpRec->hdr.bFlags = hdr.bFlags;
+    lpRec->hdr.wSeq = hdr.wSeq;
+}
+
+// Longer data: a library copy, out of line so the common case keeps no
+// registers across a call. Returns cbSF.
+__attribute__((noinline)) int32_t nFnCopyLongData(uint8_t *lpbDest, const uint8_t *lpbSrc,
+                                                  uint32_t cb, int32_t cbSF) {
+    memcpy(lpbDest, lpbSrc, cb);
+    return cbSF;
+}
+
+// Every field the common case leaves: across blocks, malformed, with an
+// extension, too long, or at the end of input.
+__attribute__((noinline)) int32_t nFnGetNextGeneral(SFREC *lpRec, uint32_t *lpdwStatus) {
     uint32_t dwScratch = DSP_OK;
     if (lpdwStatus == nullptr) lpdwStatus = &dwScratch;
     if (lpRec == nullptr) {
@@ -182,6 +223,92 @@ VOKDSP_API int32_t fFnGetNextIBMSF(SFREC *lpRec, uint32_t *lpdwStatus) {
     hdr.cbSF = hdrSaved.cbSF;
     hdr.dwID = hdrSaved.dwID;
     return 0;
+}
+
+// The common case, straight from the current block: a field whose framing,
+// header and data lie whole in it, without an extension, with lengths that
+// hold and data that fits. Any other field goes, untouched, to the general
+// path. Every call leaves in tail position, so the common case saves no
+// registers. fFramed false: a plain stream, no framing bytes to step over.
+template <bool fFramed>
+inline int32_t nFnGetNextWhole(SFREC *lpRec, uint32_t *lpdwStatus) {
+    IBMSFIO *lpio = lpFnReaderOf(lpRec);
+    const uint32_t cbFraming = fFramed ? lpio->cbFraming : 0;
+    const uint32_t cbAvail = lpio->cB;
+    const uint8_t *lpbFrame = lpio->lpbBlock + lpio->ibBuffer;
+    const uint8_t *lpb = lpbFrame + cbFraming;
+    if (cbAvail < cbFraming + 1 + cbHeaderAfterIntroducer || lpb[0] != bSFIntroducer ||
+        (lpb[6] & bFlagExtension) != 0)
+        return nFnGetNextGeneral(lpRec, lpdwStatus);
+    const uint16_t cbSF = wFnBigEndian(lpb[1], lpb[2]);
+    // The record counts framing, introducer, header and data.
+    const uint32_t cbRecord =
+        !fFramed ? uint32_t{cbSF} + 1
+                 : uint16_t(wFnBigEndian(lpbFrame[0], lpbFrame[1]) + lpio->cbFramingBias);
+    // Wraps to a huge count when the record is shorter than its header.
+    const uint32_t cbData = cbRecord - cbFraming - 1 - cbHeaderAfterIntroducer;
+    if (cbSF < cbHeaderAfterIntroducer || cbData > lpio->cbDataMax || cbRecord > cbAvail)
+        return nFnGetNextGeneral(lpRec, lpdwStatus);
+    // The header is taken first: any store could overwrite it for all the
+    // compiler knows.
+    SFHDR hdr;
+    vFnStoreHeader(&hdr, lpb + 1);
+    lpio->ibBuffer = static_cast<uint16_t>(lpio->ibBuffer + cbRecord);
+    lpio->cB = static_cast<uint16_t>(cbAvail - cbRecord);
+    lpio->cbConsumed += cbRecord;
+    const uint8_t *lpbData = lpb + 1 + cbHeaderAfterIntroducer;
+    if (cbData > cbShortCopy) {
+        vFnStoreWholeHeader(&lpio->rec, hdr);
+        return nFnCopyLongData(lpio->rec.abData, lpbData, cbData, cbSF);
+    }
+    vFnCopyShortData(lpio, lpbData, cbData);
+    vFnStoreWholeHeader(&lpio->rec, hdr);
+    return cbSF;
+}
+
+// Framed streams, out of line so the plain case stays short.
+__attribute__((noinline)) int32_t nFnGetNextFramed(SFREC *lpRec, uint32_t *lpdwStatus) {
+    return nFnGetNextWhole<true>(lpRec, lpdwStatus);
+}
+
+}  // namespace
+}  // namespace vokdsp::ibmsf
+
+using namespace vokdsp;
+using namespace vokdsp::ibmsf;
+
+extern "C" {
+
+VOKDSP_API SFREC *lpibmsfFnCreate(const char *lpszPath, uint16_t cbSize,
+                                  lpfnReadBlock lpfnRead, void *lpContext,
+                                  uint32_t *lpdwStatus) {
+    uint32_t dwScratch = DSP_OK;
+    if (lpdwStatus == nullptr) lpdwStatus = &dwScratch;
+    if (cbSize == 0) return nullptr;
+
+    const bool fFile = lpfnRead == nullptr && lpszPath != nullptr;
+    auto *lpio = static_cast<IBMSFIO *>(calloc(1, cbFnReaderAllocation(cbSize, fFile)));
+    if (lpio == nullptr) return nullptr;
+    lpio->cbDataMax = cbSize;
+    lpio->lpfnRead = lpfnRead;
+    lpio->lpContext = lpContext;
+    lpio->fdFile = fFile ? open(lpszPath, O_RDONLY | O_CLOEXEC) : -1;
+    if (fFile)
+        lpio->lpbChunk = reinterpret_cast<uint8_t *>(lpio) + cbFnChunkOffset(cbSize);
+    if (lpio->fdFile >= 0) vFnMapFile(lpio);
+
+    const bool fSource = lpfnRead != nullptr || lpio->fdFile >= 0;
+    if (!fSource || DetectStream(lpio, lpdwStatus) == 0) {
+        free(lpio);
+        return nullptr;
+    }
+    return &lpio->rec;
+}
+
+VOKDSP_API int32_t fFnGetNextIBMSF(SFREC *lpRec, uint32_t *lpdwStatus) {
+    if (lpRec == nullptr) return nFnGetNextGeneral(lpRec, lpdwStatus);
+    if (lpFnReaderOf(lpRec)->cbFraming != 0) return nFnGetNextFramed(lpRec, lpdwStatus);
+    return nFnGetNextWhole<false>(lpRec, lpdwStatus);
 }
 
 VOKDSP_API int32_t fFnGetIBMSFCurrentRecordInfo(SFREC *lpRec, uint32_t *lpdwPos,
