@@ -22,15 +22,10 @@ namespace vokdsp::ibmsf {
 // Extension bytes behind the largest extension-length byte (255 - 1).
 constexpr size_t cbExtensionMax = 254;
 
-// A regular file is mapped whole at create: its blocks are cut from the map
-// where they lie, so its bytes are copied once, into the record area. Past
-// the first, which detection sees, the blocks are this long, so that most
-// long fields lie whole in one.
-constexpr uint16_t cbMapBlock = 60 * 1024;
-
-// Any other file (a pipe, a terminal), and what a file grew by after it was
-// mapped, is read in chunks of this size; the 4096-byte fills are cut from
-// them where they lie, so most fills cost neither a read call nor a copy.
+// A file is read in chunks of this size; the 4096-byte fills are cut from
+// them where they lie, so most fills from a file cost neither a read call
+// nor a copy. The file is read, not mapped: a file cut short or failing
+// while it is read is then an error status, never a SIGBUS.
 constexpr size_t cbFileChunk = 256 * 1024;
 
 // Data of at most this many bytes is copied as two 16-byte moves that end
@@ -43,9 +38,6 @@ struct IBMSFIO {
     uint32_t cbChunk;         // bytes of lpbChunk not yet handed out
     uint8_t *lpbChunk;        // cbFileChunk bytes behind the data; null with a callback
     bool fEndOfFile;          // the file gave 0 or an error: never read again
-    const uint8_t *lpbMap;    // the file mapped at create; null when not mapped
-    size_t cbMap;             // bytes mapped
-    size_t ibMap;             // next byte of lpbMap to hand out
     uint16_t wStreamKind;     // SFSTREAM_* bits
     uint8_t cbFraming;        // bytes in front of each introducer: 0, 2 or 4
     uint8_t cbFramingBias;    // added to a framing length to count the framing: 0 or 2
@@ -109,28 +101,9 @@ inline void vFnTopUpChunk(IBMSFIO *lpio) {
     }
 }
 
-// Cuts the next block from the map: the first, up to 4096 bytes, copied into
-// abBuffer, since nothing lies in front of it for a short copy to read; the
-// others, up to cbMapBlock bytes, taken where they lie.
-inline uint16_t cbFnMapBlock(IBMSFIO *lpio) {
-    const size_t cbLeft = lpio->cbMap - lpio->ibMap;
-    uint16_t cb;
-    if (lpio->ibMap == 0) {
-        cb = cbLeft < cbReadBlock ? static_cast<uint16_t>(cbLeft) : cbReadBlock;
-        memcpy(lpio->abBuffer, lpio->lpbMap, cb);
-    } else {
-        cb = cbLeft < cbMapBlock ? static_cast<uint16_t>(cbLeft) : cbMapBlock;
-        lpio->lpbBlock = lpio->lpbMap + lpio->ibMap;
-    }
-    lpio->ibMap += cb;
-    return cb;
-}
-
-// Cuts the next block from the map while it lasts, then up to 4096 bytes from
-// the file's chunk, taken where they lie, uncopied. 0 at the end of the file
-// or on an error.
+// Cuts the next block, up to 4096 bytes, from the file's chunk; the block is
+// taken where it lies, uncopied. 0 at the end of the file or on an error.
 inline uint16_t cbFnFileBlock(IBMSFIO *lpio) {
-    if (lpio->ibMap < lpio->cbMap) return cbFnMapBlock(lpio);
     if (lpio->cbChunk < cbReadBlock) vFnTopUpChunk(lpio);
     const uint16_t cb =
         lpio->cbChunk < cbReadBlock ? static_cast<uint16_t>(lpio->cbChunk) : cbReadBlock;

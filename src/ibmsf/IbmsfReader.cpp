@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "DetectStream.h"
@@ -21,34 +19,11 @@ constexpr uint16_t cbRdwOverhead = 13;           // RDW, introducer, header
 constexpr uint16_t cbPrefixOverhead = 11;        // prefix, introducer, header
 constexpr uint8_t bFlagExtension = 0x80;
 
-// Closes a file source, if any, and drops its map; the handle is cleared.
+// Closes a file source, if any; the handle is cleared.
 void vFnCloseFile(IBMSFIO *lpio) {
     if (lpio->fdFile < 0) return;
-    if (lpio->lpbMap != nullptr) munmap(const_cast<uint8_t *>(lpio->lpbMap), lpio->cbMap);
-    lpio->lpbMap = nullptr;
     close(lpio->fdFile);
     lpio->fdFile = -1;
-}
-
-// Maps a regular file whole, when it has bytes and the map can be made, and
-// leaves the file position behind them, where reading goes on should the file
-// grow. Anything else is read through the chunk. As for every reader of a
-// map, a file that another process cuts short while it is read raises
-// SIGBUS.
-void vFnMapFile(IBMSFIO *lpio) {
-    struct stat st;
-    if (fstat(lpio->fdFile, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 ||
-        uint64_t(st.st_size) > SIZE_MAX / 4)
-        return;
-    const size_t cb = static_cast<size_t>(st.st_size);
-    void *lpMap = mmap(nullptr, cb, PROT_READ, MAP_PRIVATE, lpio->fdFile, 0);
-    if (lpMap == MAP_FAILED) return;
-    if (lseek(lpio->fdFile, st.st_size, SEEK_SET) != st.st_size) {
-        munmap(lpMap, cb);
-        return;
-    }
-    lpio->lpbMap = static_cast<const uint8_t *>(lpMap);
-    lpio->cbMap = cb;
 }
 
 // Reads the first block and classifies it. Accepted: the block stays as the
@@ -295,7 +270,6 @@ VOKDSP_API SFREC *lpibmsfFnCreate(const char *lpszPath, uint16_t cbSize,
     lpio->fdFile = fFile ? open(lpszPath, O_RDONLY | O_CLOEXEC) : -1;
     if (fFile)
         lpio->lpbChunk = reinterpret_cast<uint8_t *>(lpio) + cbFnChunkOffset(cbSize);
-    if (lpio->fdFile >= 0) vFnMapFile(lpio);
 
     const bool fSource = lpfnRead != nullptr || lpio->fdFile >= 0;
     if (!fSource || DetectStream(lpio, lpdwStatus) == 0) {
