@@ -23,18 +23,30 @@ const char achCp500[] =
     "0123456789\0\0\0\0\0\0";
 static_assert(sizeof achCp500 == 257, "one entry per byte value");
 
-std::string sFnTrimmed(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
+size_t cchFnTrimmed(const char *lpch, size_t cch) {
+    while (cch != 0 && lpch[cch - 1] == ' ') --cch;
+    return cch;
 }
 
 }  // namespace
 
+size_t cchFnDecodeName(const uint8_t *lpb, size_t cb, char *lpch) {
+    for (size_t i = 0; i < cb; ++i) {
+        const char c = achCp500[lpb[i]];
+        lpch[i] = c != '\0' ? c : '.';
+    }
+    return cchFnTrimmed(lpch, cb);
+}
+
+void FnDecodeName(const uint8_t *lpb, size_t cb, std::string *lps) {
+    lps->resize(cb);
+    lps->resize(cchFnDecodeName(lpb, cb, &(*lps)[0]));
+}
+
 std::string sFnDecodeName(const uint8_t *lpb, size_t cb) {
-    std::string s(cb, '.');
-    for (size_t i = 0; i < cb; ++i)
-        if (achCp500[lpb[i]] != '\0') s[i] = achCp500[lpb[i]];
-    return sFnTrimmed(s);
+    std::string s;
+    FnDecodeName(lpb, cb, &s);
+    return s;
 }
 
 bool fFnPrintableText(const uint8_t *lpb, size_t cb, std::string *lpsText) {
@@ -44,8 +56,12 @@ bool fFnPrintableText(const uint8_t *lpb, size_t cb, std::string *lpsText) {
         fAscii = fAscii && lpb[i] >= 0x20 && lpb[i] < 0x7F;
     }
     if (cb == 0 || !(fEbcdic || fAscii)) return false;
-    *lpsText = fEbcdic ? sFnDecodeName(lpb, cb)
-                       : sFnTrimmed(std::string(reinterpret_cast<const char *>(lpb), cb));
+    if (fEbcdic) {
+        FnDecodeName(lpb, cb, lpsText);
+    } else {
+        const char *lpch = reinterpret_cast<const char *>(lpb);
+        lpsText->assign(lpch, cchFnTrimmed(lpch, cb));
+    }
     return true;
 }
 

@@ -8,10 +8,11 @@
 namespace modca {
 namespace {
 
-std::string sFnDescribe(uint32_t dwID, const std::string &sName) {
+std::string sFnDescribe(uint32_t dwID, std::string_view sName) {
     const FieldName &name = FnFieldName(dwID);
     std::string s = *name.szName ? name.szName : name.szAbbreviation;
-    return sName.empty() ? s : s + " " + sName;
+    if (!sName.empty()) s.append(" ").append(sName);
+    return s;
 }
 
 std::string sFnHexId(uint32_t dwID) {
@@ -32,8 +33,12 @@ size_t StructureTracker::Feed(uint64_t ibOffset, uint32_t dwID, const uint8_t *l
                    "identifier " + sFnHexId(dwID) + " has a class byte other than D3");
     else if (!fFnKnownField(dwID))
         AddProblem(ibOffset, true, "unknown", "unknown identifier " + sFnHexId(dwID));
-    if (fFnIsBegin(dwID)) return nFnOpen(ibOffset, dwID, sFnNameToken(lpbData, cbData));
-    if (fFnIsEnd(dwID)) return nFnClose(ibOffset, dwID, sFnNameToken(lpbData, cbData));
+    if (fFnIsBegin(dwID) || fFnIsEnd(dwID)) {
+        char achName[cbNameToken];
+        const std::string_view sName(achName, cchFnNameToken(lpbData, cbData, achName));
+        return fFnIsBegin(dwID) ? nFnOpen(ibOffset, dwID, sName)
+                                : nFnClose(ibOffset, dwID, sName);
+    }
     if (dwID == dwTagLogicalElement && nTagsLevel_ + 1 == cOpen_ && cOverflow_ == 0 &&
         groupTags_.size() < cMaxTags) {
         const FieldInfo info = FnInterpretField(dwID, lpbData, cbData);
@@ -59,7 +64,7 @@ bool StructureTracker::fInside(uint8_t bCategory) const {
 }
 
 size_t StructureTracker::nFnOpen(uint64_t ibOffset, uint32_t dwID,
-                                 const std::string &sName) {
+                                 std::string_view sName) {
     const size_t nDepth = Depth();
     if (cOpen_ == cMaxDepth) {
         if (cOverflow_++ == 0)
@@ -68,7 +73,10 @@ size_t StructureTracker::nFnOpen(uint64_t ibOffset, uint32_t dwID,
                            " levels; the Ends of these Begins are not checked");
         return nDepth;
     }
-    aOpen_[cOpen_++] = {dwID, ibOffset, sName};
+    Open &open = aOpen_[cOpen_++];
+    open.dwID = dwID;
+    open.ibOffset = ibOffset;
+    open.sName.assign(sName);
     if (bFnCategory(dwID) == bNamedPageGroup) {
         groupTags_.clear();
         nTagsLevel_ = nDepth;
@@ -78,7 +86,7 @@ size_t StructureTracker::nFnOpen(uint64_t ibOffset, uint32_t dwID,
 }
 
 size_t StructureTracker::nFnClose(uint64_t ibOffset, uint32_t dwID,
-                                  const std::string &sName) {
+                                  std::string_view sName) {
     if (cOverflow_ != 0) return cMaxDepth + --cOverflow_;
     size_t nLevel = cOpen_;
     while (nLevel > 0 && bFnCategory(aOpen_[nLevel - 1].dwID) != bFnCategory(dwID))
@@ -102,8 +110,8 @@ size_t StructureTracker::nFnClose(uint64_t ibOffset, uint32_t dwID,
     const Open &open = aOpen_[nLevel - 1];
     if (!sName.empty() && !open.sName.empty() && sName != open.sName)
         AddProblem(ibOffset, true, "name",
-                   "End name " + sName + " differs from Begin name " + open.sName +
-                       " at offset " + std::to_string(open.ibOffset));
+                   "End name " + std::string(sName) + " differs from Begin name " +
+                       open.sName + " at offset " + std::to_string(open.ibOffset));
     Pop(nullptr);
     return nLevel - 1;
 }
@@ -121,7 +129,7 @@ void StructureTracker::Pop(const char *szReason) {
     }
 }
 
-void StructureTracker::StartPage(uint64_t ibOffset, const std::string &sName) {
+void StructureTracker::StartPage(uint64_t ibOffset, std::string_view sName) {
     const uint64_t nPage = page_.nPage + 1;
     page_ = PageInfo();
     page_.nPage = nPage;

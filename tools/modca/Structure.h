@@ -11,6 +11,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace modca {
@@ -65,10 +66,10 @@ class StructureTracker {
         std::string sName;
     };
 
-    size_t nFnOpen(uint64_t ibOffset, uint32_t dwID, const std::string &sName);
-    size_t nFnClose(uint64_t ibOffset, uint32_t dwID, const std::string &sName);
+    size_t nFnOpen(uint64_t ibOffset, uint32_t dwID, std::string_view sName);
+    size_t nFnClose(uint64_t ibOffset, uint32_t dwID, std::string_view sName);
     void Pop(const char *szReason);
-    void StartPage(uint64_t ibOffset, const std::string &sName);
+    void StartPage(uint64_t ibOffset, std::string_view sName);
     void AddProblem(uint64_t ibOffset, bool fWarning, const char *szCode,
                     std::string sText);
 
