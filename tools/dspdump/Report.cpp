@@ -30,16 +30,45 @@ void vFnPutJsonString(const std::string &s) {
     putchar('"');
 }
 
+// Columns that depend on a field's identifier alone, formatted once for each
+// identifier met and copied after that.
+class IdColumns {
+  public:
+    template <class Format>
+    void Put(uint32_t dwID, LineOut *lpOut, Format format) {
+        Slot &slot = aSlots_[(dwID ^ dwID >> 8) & 0xFF];
+        if (slot.fSet && slot.dwID == dwID) {
+            lpOut->Str(slot.s);
+            return;
+        }
+        const size_t ich = lpOut->Size();
+        format(FnFieldName(dwID));
+        slot.s.assign(lpOut->lpchAt(ich), lpOut->Size() - ich);
+        slot.dwID = dwID;
+        slot.fSet = true;
+    }
+
+  private:
+    struct Slot {
+        bool fSet = false;
+        uint32_t dwID = 0;
+        std::string s;
+    };
+    Slot aSlots_[256];
+};
+
 class ListingReport : public Report {
   public:
     using Report::Report;
 
     void Field(const FieldView &field) override {
         Report::Field(field);
-        if (nFields_ == 1 && nRecords_ == 0)
+        if (nFields_ == 1 && nRecords_ == 0) {
+            out_.Flush();
             printf("%-12s %6s  %-6s %-3s  %-40s %5s %5s %5s  %s\n", szFnOffsetHeading(),
                    "length", "id", "abr", "name", "flags", "seq", "data",
                    "first data bytes");
+        }
         PutOffset(&out_, field.ibOffset).Char(' ');
         PutField(field);
         out_.Char('\n').Emit();
@@ -47,14 +76,16 @@ class ListingReport : public Report {
 
     void Record(const RecordView &record) override {
         Report::Record(record);
-        if (nRecords_ == 1)
+        if (nRecords_ == 1) {
+            out_.Flush();
             printf("%8s %-12s %2s %3s %6s  %s\n", "record", szFnOffsetHeading(), "cc",
                    "trc", "length", "data");
+        }
         out_.Dec(record.nRecord, 8).Char(' ');
         PutOffset(&out_, record.ibOffset).Char(' ').Hex(record.bCC, 2).Char(' ');
         out_.Dec(record.bTRC, 3).Char(' ').Dec(record.cbData, 6).Spaces(2);
         if (record.lpField != nullptr) {
-            out_.Str("field ");
+            out_.Lit("field ");
             PutField(*record.lpField);
         } else {
             for (uint16_t i = 0; i < record.cbData; ++i)
@@ -68,27 +99,39 @@ class ListingReport : public Report {
         return options_.fHex ? "offset(hex)" : "offset(dec)";
     }
 
+    // "%06X %*s%-3s  %-*s    ": identifier, indent, abbreviation and name.
+    void PutNames(uint32_t dwID, int nIndent) {
+        const auto format = [this, dwID, nIndent](const FieldName &name) {
+            out_.Hex(dwID, 6).Char(' ').Spaces(nIndent);
+            out_.StrLeft(name.szAbbreviation, 3).Spaces(2);
+            out_.StrLeft(name.szName, nIndent < 40 ? 40 - nIndent : 0).Spaces(4);
+        };
+        if (nIndent == 0)
+            names_.Put(dwID, &out_, format);
+        else
+            format(FnFieldName(dwID));
+    }
+
     void PutField(const FieldView &field) {
-        const FieldName &name = NameOf(field.dwID);
         const FieldNotes *lpNotes = field.lpNotes;
         const int nIndent = lpNotes && lpNotes->nDepth > 0 ? 2 * lpNotes->nDepth : 0;
-        out_.Dec(field.cbLength, 6)
-            .Spaces(2)
-            .Hex(field.dwID, 6)
-            .Char(' ')
-            .Spaces(nIndent);
-        out_.StrLeft(name.szAbbreviation, 3).Spaces(2);
-        out_.StrLeft(name.szName, nIndent < 40 ? 40 - nIndent : 0).Spaces(4);
+        out_.Dec(field.cbLength, 6).Lit("  ");
+        PutNames(field.dwID, nIndent);
         out_.Hex(field.bFlags, 2).Char(' ').Dec(field.wSeq, 5).Char(' ');
-        out_.Dec(field.cbData, 5).Spaces(2);
+        out_.Dec(field.cbData, 5).Lit("  ");
         const uint32_t cbShown =
             field.cbData < cbListedData ? field.cbData : cbListedData;
         out_.HexBytes(field.lpbData, cbShown);
-        if (lpNotes && !lpNotes->sText.empty())
-            out_.Spaces(int(2 * (cbListedData - cbShown)) + 2).Str(lpNotes->sText);
+        if (lpNotes == nullptr || lpNotes->lpInfo == nullptr) return;
+        // The notes after the data column, or nothing when there are none.
+        const size_t cchLine = out_.Size();
+        out_.Spaces(int(2 * (cbListedData - cbShown)) + 2);
+        const size_t cchPadded = out_.Size();
+        vFnPutNotesText(*lpNotes->lpInfo, &out_);
+        if (out_.Size() == cchPadded) out_.Truncate(cchLine);
     }
 
-    LineOut out_;
+    IdColumns names_;
 };
 
 class JsonReport : public Report {
@@ -97,32 +140,32 @@ class JsonReport : public Report {
 
     void Field(const FieldView &field) override {
         Report::Field(field);
-        out_.Str("{\"offset\":").Dec(field.ibOffset).Char(',');
+        out_.Lit("{\"offset\":").Dec(field.ibOffset).Char(',');
         PutFieldMembers(field);
-        out_.Str("}\n").Emit();
+        out_.Lit("}\n").Emit();
     }
 
     void Record(const RecordView &record) override {
         Report::Record(record);
-        out_.Str("{\"record\":").Dec(record.nRecord).Str(",\"offset\":");
-        out_.Dec(record.ibOffset).Str(",\"cc\":\"").Hex(record.bCC, 2);
-        out_.Str("\",\"trc\":").Dec(record.bTRC).Str(",\"length\":").Dec(record.cbData);
+        out_.Lit("{\"record\":").Dec(record.nRecord).Lit(",\"offset\":");
+        out_.Dec(record.ibOffset).Lit(",\"cc\":\"").Hex(record.bCC, 2);
+        out_.Lit("\",\"trc\":").Dec(record.bTRC).Lit(",\"length\":").Dec(record.cbData);
         if (record.lpField != nullptr) {
-            out_.Str(",\"field\":{");
+            out_.Lit(",\"field\":{");
             PutFieldMembers(*record.lpField);
-            out_.Str("},");
+            out_.Lit("},");
         } else {
-            out_.Str(",\"text\":\"");
+            out_.Lit(",\"text\":\"");
             for (uint16_t i = 0; i < record.cbData; ++i) {
                 const char c = text_.cFnShow(record.lpbData[i]);
                 if (c == '"' || c == '\\') out_.Char('\\');
                 out_.Char(c);
             }
-            out_.Str("\",");
+            out_.Lit("\",");
         }
-        out_.Str("\"data\":\"")
+        out_.Lit("\"data\":\"")
             .HexBytes(record.lpbData, record.cbData)
-            .Str("\"}\n")
+            .Lit("\"}\n")
             .Emit();
     }
 
@@ -133,16 +176,19 @@ class JsonReport : public Report {
 
   private:
     void PutFieldMembers(const FieldView &field) {
-        const FieldName &name = NameOf(field.dwID);
-        out_.Str("\"length\":").Dec(field.cbLength).Str(",\"id\":\"").Hex(field.dwID, 6);
-        out_.Str("\",\"type\":\"").Str(name.szAbbreviation).Str("\",\"name\":\"");
-        out_.Str(name.szName).Str("\",\"flags\":\"").Hex(field.bFlags, 2);
-        out_.Str("\",\"seq\":").Dec(field.wSeq).Str(",\"dataLength\":").Dec(field.cbData);
-        out_.Str(",\"data\":\"").HexBytes(field.lpbData, field.cbData).Char('"');
-        if (field.lpNotes) out_.Str(field.lpNotes->sJson);
+        out_.Lit("\"length\":").Dec(field.cbLength);
+        members_.Put(field.dwID, &out_, [this, &field](const FieldName &name) {
+            out_.Lit(",\"id\":\"").Hex(field.dwID, 6);
+            out_.Lit("\",\"type\":\"").Str(name.szAbbreviation).Lit("\",\"name\":\"");
+            out_.Str(name.szName).Lit("\",\"flags\":\"");
+        });
+        out_.Hex(field.bFlags, 2);
+        out_.Lit("\",\"seq\":").Dec(field.wSeq).Lit(",\"dataLength\":").Dec(field.cbData);
+        out_.Lit(",\"data\":\"").HexBytes(field.lpbData, field.cbData).Char('"');
+        if (field.lpNotes) vFnPutNotesJson(*field.lpNotes, &out_);
     }
 
-    LineOut out_;
+    IdColumns members_;
 };
 
 // Only the summary counts fields by identifier: the table grows with every
@@ -263,12 +309,6 @@ void Report::Record(const RecordView &record) {
     if (record.lpField != nullptr) ++nFields_;
 }
 
-const FieldName &Report::NameOf(uint32_t dwID) {
-    const FieldName *&lpName = alpNames_[(dwID ^ dwID >> 8) & 0xFF];
-    if (lpName == nullptr || lpName->dwID != dwID) lpName = &FnFieldName(dwID);
-    return *lpName;
-}
-
 LineOut &Report::PutOffset(LineOut *lpOut, uint64_t ib) const {
     return options_.fHex ? lpOut->Hex(ib, 12) : lpOut->Dec(ib, 12, '0');
 }
@@ -289,7 +329,7 @@ std::string Report::sFnMessageOffset(uint64_t ib) const {
 void Report::Error(const ErrorView &error) {
     std::string sError = sFnMessageOffset(error.ibOffset) + ": " + error.sMessage;
     if (error.szStatus != nullptr) sError += std::string(" (") + error.szStatus + ")";
-    fflush(stdout);
+    FlushOutput();
     if (vfnBeforeMessage_) vfnBeforeMessage_();
     fprintf(stderr, "dspdump: %s: %s\n", sInput_.c_str(), sError.c_str());
     if (nErrors_++ == 0) sFirstError_ = sError;
@@ -297,18 +337,19 @@ void Report::Error(const ErrorView &error) {
 }
 
 void Report::Note(uint64_t ibOffset, const std::string &sMessage) {
-    fflush(stdout);
+    FlushOutput();
     if (vfnBeforeMessage_) vfnBeforeMessage_();
     fprintf(stderr, "dspdump: %s: %s: %s\n", sInput_.c_str(),
             sFnMessageOffset(ibOffset).c_str(), sMessage.c_str());
 }
 
-bool Report::OutputFailed() {
-    if (nWriteErrno_ == 0 && ferror(stdout)) nWriteErrno_ = errno != 0 ? errno : EIO;
-    return nWriteErrno_ != 0;
+void Report::FlushOutput() {
+    out_.Flush();
+    fflush(stdout);
 }
 
 int Report::Finish(uint64_t) {
+    out_.Flush();
     if (fflush(stdout) != 0 && nWriteErrno_ == 0) nWriteErrno_ = errno;
     if (OutputFailed()) {
         if (nWriteErrno_ == EPIPE) return 1;  // a closed pipe, where SIGPIPE is ignored

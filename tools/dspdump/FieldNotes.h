@@ -1,0 +1,26 @@
+// What the structure modes add to a field's line: its nesting depth and what
+// its data says (names, tags, fonts, comments), written straight into the
+// listing's or the JSON line's buffer.
+#ifndef VOKDSP_DSPDUMP_FIELDNOTES_H
+#define VOKDSP_DSPDUMP_FIELDNOTES_H
+
+#include "Fields.h"
+#include "LineOut.h"
+
+namespace dspdump {
+
+struct FieldNotes {
+    int nDepth = -1;  // --tree: nesting depth to indent by
+    const modca::FieldInfo *lpInfo = nullptr;
+};
+
+// The decoded names and text for the listing, separated by blanks; nothing
+// when the field says nothing worth showing.
+void vFnPutNotesText(const modca::FieldInfo &info, LineOut *lpOut);
+
+// The same as JSON members, each starting with ','.
+void vFnPutNotesJson(const FieldNotes &notes, LineOut *lpOut);
+
+}  // namespace dspdump
+
+#endif

@@ -1,0 +1,33 @@
+#include "LineOut.h"
+
+#include <unistd.h>
+
+namespace dspdump {
+
+LineOut::LineOut() : fEachLine_(isatty(STDOUT_FILENO) != 0) {}
+
+LineOut &LineOut::JsonStr(const std::string &s) {
+    Room(2 * s.size() + 2);
+    *lpch_++ = '"';
+    for (const char c : s) {
+        if (c == '"' || c == '\\') *lpch_++ = '\\';
+        *lpch_++ = c;
+    }
+    *lpch_++ = '"';
+    return *this;
+}
+
+void LineOut::Grow(size_t cch) {
+    const size_t cchHeld = Size();
+    const size_t cchOld = size_t(lpchEnd_ - lpchBuffer_);
+    size_t cchNew = 2 * (cchOld > cbFlushAt ? cchOld : cbFlushAt);
+    if (cchNew < cchHeld + cch) cchNew = cchHeld + cch;
+    std::unique_ptr<char[]> buffer(new char[cchNew]);
+    if (cchHeld != 0) memcpy(buffer.get(), lpchBuffer_, cchHeld);
+    buffer_ = std::move(buffer);
+    lpchBuffer_ = buffer_.get();
+    lpch_ = lpchBuffer_ + cchHeld;
+    lpchEnd_ = lpchBuffer_ + cchNew;
+}
+
+}  // namespace dspdump
