@@ -15,6 +15,10 @@ const uint8_t abBundledSample[] = {
 };
 
 constexpr uint16_t cbBlock = 4096;
+// What stdio reads from a file or pipe at once: the blocks come out of it
+// without a system call each. A read returns what a pipe holds, so a slow
+// writer's data still comes through block by block.
+constexpr size_t cbStdioBuffer = size_t{1} << 17;
 constexpr uint64_t cbProgressThreshold = uint64_t{64} << 20;
 constexpr uint64_t cbProgressStep = uint64_t{16} << 20;
 // Added line-end bytes further back than this are only counted.
@@ -43,6 +47,10 @@ InputSource::InputSource(const std::string &sPath) {
     if (fstat(fileno(fp_), &st) == 0 && S_ISDIR(st.st_mode)) {
         sOpenError_ = strerror(EISDIR);
         return;
+    }
+    if (!sPath.empty()) {
+        stdioBuffer_.reset(new char[cbStdioBuffer]);
+        setvbuf(fp_, stdioBuffer_.get(), _IOFBF, cbStdioBuffer);
     }
     if (sPath.empty())
         cbSize_ = sizeof abBundledSample;

@@ -7,14 +7,13 @@ namespace dspdump {
 LineOut::LineOut() : fEachLine_(isatty(STDOUT_FILENO) != 0) {}
 
 LineOut &LineOut::JsonStr(const std::string &s) {
-    Room(2 * s.size() + 2);
-    *lpch_++ = '"';
+    Cursor cursor = Reserve(2 * s.size() + 2);
+    cursor.Char('"');
     for (const char c : s) {
-        if (c == '"' || c == '\\') *lpch_++ = '\\';
-        *lpch_++ = c;
+        if (c == '"' || c == '\\') cursor.Char('\\');
+        cursor.Char(c);
     }
-    *lpch_++ = '"';
-    return *this;
+    return Commit(cursor.Char('"'));
 }
 
 void LineOut::Grow(size_t cch) {

@@ -19,11 +19,14 @@
 
 namespace dspdump {
 
-// The two hex digits of every byte value, and the two decimal digits of 0-99.
+// The two hex digits of every byte value, the two decimal digits of 0-99,
+// and the powers of ten (but 0 for 10^0, so that 0 has a digit).
 struct DigitTables {
     char achHex[256][2];
     char achDec[100][2];
-    constexpr DigitTables() : achHex(), achDec() {
+    uint64_t aqPow10[20];
+    constexpr DigitTables() : achHex(), achDec(), aqPow10() {
+        for (int n = 1; n < 20; ++n) aqPow10[n] = n == 1 ? 10 : 10 * aqPow10[n - 1];
         for (int b = 0; b < 256; ++b) {
             achHex[b][0] = "0123456789ABCDEF"[b >> 4];
             achHex[b][1] = "0123456789ABCDEF"[b & 0x0F];
@@ -36,6 +39,112 @@ struct DigitTables {
 };
 inline constexpr DigitTables kDigits{};
 
+// Writes without bounds checks into room reserved beforehand (LineOut's
+// Reserve), for the parts of a line whose greatest length is known. A
+// method may store up to cchSlack characters past what it keeps.
+class Cursor {
+  public:
+    static constexpr size_t cchSlack = 32;
+
+    explicit Cursor(char *lpch) : lpch_(lpch) {}
+    char *lpch() const { return lpch_; }
+
+    Cursor &Chars(const char *lpch, size_t cch) {
+        memcpy(lpch_, lpch, cch);
+        lpch_ += cch;
+        return *this;
+    }
+    // A string literal: its length is known when compiled.
+    template <size_t N>
+    Cursor &Lit(const char (&sz)[N]) {
+        return Chars(sz, N - 1);
+    }
+    Cursor &Char(char ch) {
+        *lpch_++ = ch;
+        return *this;
+    }
+    // n copies of ch; up to cchSlack of them in one fixed-size store.
+    Cursor &Fill(char ch, int n) {
+        if (n <= 0) return *this;
+        memset(lpch_, ch, size_t(n) <= cchSlack ? cchSlack : size_t(n));
+        lpch_ += n;
+        return *this;
+    }
+    Cursor &Spaces(int n) { return Fill(' ', n); }
+    // "%*llu" (nWidth blank-padded) or, with chPad '0', "%0*llu".
+    Cursor &Dec(uint64_t q, int nWidth = 0, char chPad = ' ') {
+        int cch = nWidth;  // a padded number in its width: the pad stored first
+        if (nWidth > 0 && nWidth < 20 && q < kDigits.aqPow10[nWidth])
+            memset(lpch_, chPad, cchSlack);
+        else
+            Fill(chPad, nWidth - (cch = nFnDecDigits(q)));
+        char *lpch = lpch_ += cch;
+        for (; q >= 100; q /= 100) {
+            lpch -= 2;
+            memcpy(lpch, kDigits.achDec[q % 100], 2);
+        }
+        if (q >= 10)
+            memcpy(lpch - 2, kDigits.achDec[q], 2);
+        else
+            lpch[-1] = char('0' + q);
+        return *this;
+    }
+    // "%0*llX": upper-case hex digits, zero-padded to nDigits.
+    Cursor &Hex(uint64_t q, int nDigits) {
+        const int cDigits = (67 - __builtin_clzll(q | 1)) / 4;
+        Fill('0', nDigits - cDigits);
+        lpch_ += cDigits;
+        for (char *lpch = lpch_; lpch != lpch_ - cDigits; q >>= 4)
+            *--lpch = kDigits.achHex[q & 0x0F][1];
+        return *this;
+    }
+    // Two upper-case hex digits a byte.
+    Cursor &HexBytes(const uint8_t *lpb, size_t cb);
+
+    // Characters Dec and Hex write at most, padding aside.
+    static constexpr size_t cchMaxNumber = 20;
+
+  private:
+    // From the bit length: log10(2) is about 1233 / 4096.
+    static int nFnDecDigits(uint64_t q) {
+        const int n = ((64 - __builtin_clzll(q | 1)) * 1233) >> 12;
+        return n + (q >= kDigits.aqPow10[n]);
+    }
+#if defined(__SSE2__)
+    // Sixteen nibbles as hex digits: each plus '0', and 7 more above 9.
+    void StoreHex(__m128i mNibbles) {
+        const __m128i mAbove9 = _mm_cmpgt_epi8(mNibbles, _mm_set1_epi8(9));
+        const __m128i mDigits =
+            _mm_add_epi8(_mm_add_epi8(mNibbles, _mm_set1_epi8('0')),
+                         _mm_and_si128(mAbove9, _mm_set1_epi8('A' - '0' - 10)));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(lpch_), mDigits);
+        lpch_ += 16;
+    }
+    void StoreHexBytes(__m128i m, bool fHigh) {
+        const __m128i mHigh = _mm_and_si128(_mm_srli_epi16(m, 4), _mm_set1_epi8(0x0F));
+        const __m128i mLow = _mm_and_si128(m, _mm_set1_epi8(0x0F));
+        StoreHex(_mm_unpacklo_epi8(mHigh, mLow));
+        if (fHigh) StoreHex(_mm_unpackhi_epi8(mHigh, mLow));
+    }
+#endif
+
+    char *lpch_;
+};
+
+inline Cursor &Cursor::HexBytes(const uint8_t *lpb, size_t cb) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= cb; i += 16)
+        StoreHexBytes(_mm_loadu_si128(reinterpret_cast<const __m128i *>(lpb + i)), true);
+    if (i + 8 <= cb) {
+        StoreHexBytes(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(lpb + i)), false);
+        i += 8;
+    }
+#endif
+    for (; i < cb; ++i) Chars(kDigits.achHex[lpb[i]], 2);
+    return *this;
+}
+
 class LineOut {
   public:
     // Characters held before Emit writes them out.
@@ -45,66 +154,45 @@ class LineOut {
     LineOut(const LineOut &) = delete;
     LineOut &operator=(const LineOut &) = delete;
 
-    LineOut &Chars(const char *lpch, size_t cch) {
-        Room(cch);
-        memcpy(lpch_, lpch, cch);
-        lpch_ += cch;
+    // Room for cch characters at the end; Commit(cursor) keeps what was
+    // written through the cursor.
+    Cursor Reserve(size_t cch) {
+        if (size_t(lpchEnd_ - lpch_) < cch + Cursor::cchSlack)
+            Grow(cch + Cursor::cchSlack);
+        return Cursor(lpch_);
+    }
+    LineOut &Commit(const Cursor &cursor) {
+        lpch_ = cursor.lpch();
         return *this;
     }
-    // A string literal: its length is known when compiled.
+
+    LineOut &Chars(const char *lpch, size_t cch) {
+        return Commit(Reserve(cch).Chars(lpch, cch));
+    }
     template <size_t N>
     LineOut &Lit(const char (&sz)[N]) {
         return Chars(sz, N - 1);
     }
     LineOut &Str(const char *sz) { return Chars(sz, strlen(sz)); }
     LineOut &Str(const std::string &s) { return Chars(s.data(), s.size()); }
-    LineOut &Char(char ch) {
-        Room(1);
-        *lpch_++ = ch;
-        return *this;
-    }
-    LineOut &Spaces(int n) { return Fill(' ', n); }
+    LineOut &Char(char ch) { return Commit(Reserve(1).Char(ch)); }
+    LineOut &Spaces(int n) { return Commit(Reserve(n > 0 ? n : 0).Spaces(n)); }
     // "%-*s": sz, then blanks to nWidth.
     LineOut &StrLeft(const char *sz, int nWidth) {
         const size_t cch = strlen(sz);
         Chars(sz, cch);
         return Spaces(nWidth - int(cch));
     }
-    // "%*llu" (nWidth blank-padded) or, with chPad '0', "%0*llu".
     LineOut &Dec(uint64_t q, int nWidth = 0, char chPad = ' ') {
-        char ach[20];
-        char *lpch = ach + sizeof ach;
-        while (q >= 100) {
-            lpch -= 2;
-            memcpy(lpch, kDigits.achDec[q % 100], 2);
-            q /= 100;
-        }
-        if (q >= 10) {
-            lpch -= 2;
-            memcpy(lpch, kDigits.achDec[q], 2);
-        } else {
-            *--lpch = char('0' + q);
-        }
-        const size_t cch = size_t(ach + sizeof ach - lpch);
-        Fill(chPad, nWidth - int(cch));
-        return Chars(lpch, cch);
+        return Commit(Reserve(Cursor::cchMaxNumber + (nWidth > 0 ? nWidth : 0))
+                          .Dec(q, nWidth, chPad));
     }
-    // "%0*llX": upper-case hex digits, zero-padded to nDigits.
     LineOut &Hex(uint64_t q, int nDigits) {
-        char ach[16];
-        int ich = sizeof ach;
-        do {
-            ach[--ich] = kDigits.achHex[q & 0x0F][1];
-            q >>= 4;
-        } while (q != 0);
-        Fill('0', nDigits - (int(sizeof ach) - ich));
-        return Chars(ach + ich, sizeof ach - ich);
+        return Commit(
+            Reserve(Cursor::cchMaxNumber + (nDigits > 0 ? nDigits : 0)).Hex(q, nDigits));
     }
-    // Two upper-case hex digits a byte.
     LineOut &HexBytes(const uint8_t *lpb, size_t cb) {
-        Room(2 * cb);
-        lpch_ = lpchFnHex(lpb, cb, lpch_);
-        return *this;
+        return Commit(Reserve(2 * cb).HexBytes(lpb, cb));
     }
     // s as a JSON string; s holds printable ASCII, so only quotes and
     // backslashes need escapes.
@@ -127,40 +215,6 @@ class LineOut {
     }
 
   private:
-    static char *lpchFnHex(const uint8_t *lpb, size_t cb, char *lpch) {
-        size_t i = 0;
-#if defined(__SSE2__)
-        // Sixteen bytes at a time: each nibble plus '0', and 7 more above 9.
-        const __m128i mLow = _mm_set1_epi8(0x0F), mZero = _mm_set1_epi8('0');
-        const __m128i mNine = _mm_set1_epi8(9), mGap = _mm_set1_epi8('A' - '0' - 10);
-        for (; i + 16 <= cb; i += 16, lpch += 32) {
-            const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpb + i));
-            const __m128i mHigh = _mm_and_si128(_mm_srli_epi16(m, 4), mLow);
-            const __m128i mLowNibble = _mm_and_si128(m, mLow);
-            __m128i mFirst = _mm_unpacklo_epi8(mHigh, mLowNibble);
-            __m128i mSecond = _mm_unpackhi_epi8(mHigh, mLowNibble);
-            mFirst = _mm_add_epi8(_mm_add_epi8(mFirst, mZero),
-                                  _mm_and_si128(_mm_cmpgt_epi8(mFirst, mNine), mGap));
-            mSecond = _mm_add_epi8(_mm_add_epi8(mSecond, mZero),
-                                   _mm_and_si128(_mm_cmpgt_epi8(mSecond, mNine), mGap));
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(lpch), mFirst);
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(lpch + 16), mSecond);
-        }
-#endif
-        for (; i < cb; ++i, lpch += 2) memcpy(lpch, kDigits.achHex[lpb[i]], 2);
-        return lpch;
-    }
-    LineOut &Fill(char ch, int n) {
-        if (n <= 0) return *this;
-        Room(size_t(n));
-        memset(lpch_, ch, size_t(n));
-        lpch_ += n;
-        return *this;
-    }
-    // Makes room for cch more characters.
-    void Room(size_t cch) {
-        if (size_t(lpchEnd_ - lpch_) < cch) Grow(cch);
-    }
     void Grow(size_t cch);
 
     std::unique_ptr<char[]> buffer_;

@@ -16,6 +16,7 @@ using namespace modca;
 namespace {
 
 constexpr uint32_t cbListedData = 16;  // data bytes a listing line shows
+constexpr size_t cchNumber = Cursor::cchMaxNumber;
 
 void vFnPutJsonString(const std::string &s) {
     putchar('"');
@@ -69,7 +70,8 @@ class ListingReport : public Report {
                    "length", "id", "abr", "name", "flags", "seq", "data",
                    "first data bytes");
         }
-        PutOffset(&out_, field.ibOffset).Char(' ');
+        Cursor cursor = out_.Reserve(cchNumber + 1);
+        out_.Commit(PutOffset(&cursor, field.ibOffset).Char(' '));
         PutField(field);
         out_.Char('\n').Emit();
     }
@@ -81,9 +83,10 @@ class ListingReport : public Report {
             printf("%8s %-12s %2s %3s %6s  %s\n", "record", szFnOffsetHeading(), "cc",
                    "trc", "length", "data");
         }
-        out_.Dec(record.nRecord, 8).Char(' ');
-        PutOffset(&out_, record.ibOffset).Char(' ').Hex(record.bCC, 2).Char(' ');
-        out_.Dec(record.bTRC, 3).Char(' ').Dec(record.cbData, 6).Spaces(2);
+        Cursor cursor = out_.Reserve(5 * cchNumber + 8);
+        cursor.Dec(record.nRecord, 8).Char(' ');
+        PutOffset(&cursor, record.ibOffset).Char(' ').Hex(record.bCC, 2).Char(' ');
+        out_.Commit(cursor.Dec(record.bTRC, 3).Char(' ').Dec(record.cbData, 6).Spaces(2));
         if (record.lpField != nullptr) {
             out_.Lit("field ");
             PutField(*record.lpField);
@@ -115,13 +118,14 @@ class ListingReport : public Report {
     void PutField(const FieldView &field) {
         const FieldNotes *lpNotes = field.lpNotes;
         const int nIndent = lpNotes && lpNotes->nDepth > 0 ? 2 * lpNotes->nDepth : 0;
-        out_.Dec(field.cbLength, 6).Lit("  ");
+        out_.Commit(out_.Reserve(cchNumber + 2).Dec(field.cbLength, 6).Lit("  "));
         PutNames(field.dwID, nIndent);
-        out_.Hex(field.bFlags, 2).Char(' ').Dec(field.wSeq, 5).Char(' ');
-        out_.Dec(field.cbData, 5).Lit("  ");
         const uint32_t cbShown =
             field.cbData < cbListedData ? field.cbData : cbListedData;
-        out_.HexBytes(field.lpbData, cbShown);
+        Cursor cursor = out_.Reserve(3 * cchNumber + 4 + 2 * cbListedData);
+        cursor.Hex(field.bFlags, 2).Char(' ').Dec(field.wSeq, 5).Char(' ');
+        cursor.Dec(field.cbData, 5).Lit("  ").HexBytes(field.lpbData, cbShown);
+        out_.Commit(cursor);
         if (lpNotes == nullptr || lpNotes->lpInfo == nullptr) return;
         // The notes after the data column, or nothing when there are none.
         const size_t cchLine = out_.Size();
@@ -140,7 +144,10 @@ class JsonReport : public Report {
 
     void Field(const FieldView &field) override {
         Report::Field(field);
-        out_.Lit("{\"offset\":").Dec(field.ibOffset).Char(',');
+        out_.Commit(out_.Reserve(cchNumber + 11)
+                        .Lit("{\"offset\":")
+                        .Dec(field.ibOffset)
+                        .Char(','));
         PutFieldMembers(field);
         out_.Lit("}\n").Emit();
     }
@@ -176,15 +183,16 @@ class JsonReport : public Report {
 
   private:
     void PutFieldMembers(const FieldView &field) {
-        out_.Lit("\"length\":").Dec(field.cbLength);
+        out_.Commit(out_.Reserve(cchNumber + 9).Lit("\"length\":").Dec(field.cbLength));
         members_.Put(field.dwID, &out_, [this, &field](const FieldName &name) {
             out_.Lit(",\"id\":\"").Hex(field.dwID, 6);
             out_.Lit("\",\"type\":\"").Str(name.szAbbreviation).Lit("\",\"name\":\"");
             out_.Str(name.szName).Lit("\",\"flags\":\"");
         });
-        out_.Hex(field.bFlags, 2);
-        out_.Lit("\",\"seq\":").Dec(field.wSeq).Lit(",\"dataLength\":").Dec(field.cbData);
-        out_.Lit(",\"data\":\"").HexBytes(field.lpbData, field.cbData).Char('"');
+        Cursor cursor = out_.Reserve(3 * cchNumber + 32 + 2 * size_t{field.cbData});
+        cursor.Hex(field.bFlags, 2).Lit("\",\"seq\":").Dec(field.wSeq);
+        cursor.Lit(",\"dataLength\":").Dec(field.cbData).Lit(",\"data\":\"");
+        out_.Commit(cursor.HexBytes(field.lpbData, field.cbData).Char('"'));
         if (field.lpNotes) vFnPutNotesJson(*field.lpNotes, &out_);
     }
 
@@ -309,8 +317,8 @@ void Report::Record(const RecordView &record) {
     if (record.lpField != nullptr) ++nFields_;
 }
 
-LineOut &Report::PutOffset(LineOut *lpOut, uint64_t ib) const {
-    return options_.fHex ? lpOut->Hex(ib, 12) : lpOut->Dec(ib, 12, '0');
+Cursor &Report::PutOffset(Cursor *lpCursor, uint64_t ib) const {
+    return options_.fHex ? lpCursor->Hex(ib, 12) : lpCursor->Dec(ib, 12, '0');
 }
 
 std::string Report::sFnOffset(uint64_t ib) const {

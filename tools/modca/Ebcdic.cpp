@@ -4,7 +4,7 @@ namespace modca {
 namespace {
 
 // Code page 500 to ASCII; 0 where the character is no printable ASCII.
-const char achCp500[] =
+constexpr char achCp500[] =
     "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"
     "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"
     "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"
@@ -23,6 +23,15 @@ const char achCp500[] =
     "0123456789\0\0\0\0\0\0";
 static_assert(sizeof achCp500 == 257, "one entry per byte value");
 
+// The same with '.' for the characters that have no printable counterpart.
+struct ShownTable {
+    char ach[256];
+    constexpr ShownTable() : ach() {
+        for (int b = 0; b < 256; ++b) ach[b] = achCp500[b] != '\0' ? achCp500[b] : '.';
+    }
+};
+constexpr ShownTable cp500Shown{};
+
 size_t cchFnTrimmed(const char *lpch, size_t cch) {
     while (cch != 0 && lpch[cch - 1] == ' ') --cch;
     return cch;
@@ -31,14 +40,16 @@ size_t cchFnTrimmed(const char *lpch, size_t cch) {
 }  // namespace
 
 size_t cchFnDecodeName(const uint8_t *lpb, size_t cb, char *lpch) {
-    for (size_t i = 0; i < cb; ++i) {
-        const char c = achCp500[lpb[i]];
-        lpch[i] = c != '\0' ? c : '.';
-    }
+    for (size_t i = 0; i < cb; ++i) lpch[i] = cp500Shown.ach[lpb[i]];
     return cchFnTrimmed(lpch, cb);
 }
 
 void FnDecodeName(const uint8_t *lpb, size_t cb, std::string *lps) {
+    char ach[256];  // enough for any name in a triplet
+    if (cb <= sizeof ach) {
+        lps->assign(ach, cchFnDecodeName(lpb, cb, ach));
+        return;
+    }
     lps->resize(cb);
     lps->resize(cchFnDecodeName(lpb, cb, &(*lps)[0]));
 }

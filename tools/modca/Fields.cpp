@@ -38,8 +38,10 @@ void FnAddFontMapping(const std::vector<Triplet> &triplets, size_t iFirst,
     FontMapping &font = lpFonts->emplace_back();
     for (size_t i = iFirst; i < triplets.size(); ++i) {
         const Triplet &t = triplets[i];
-        if (t.bId == bResourceLocalId && !t.sValue.empty())
-            font.nLocalId = std::stoi(t.sValue);
+        if (t.bId == bResourceLocalId && !t.sValue.empty()) {
+            font.nLocalId = 0;  // the decimal FnDecodeTriplet wrote
+            for (const char c : t.sValue) font.nLocalId = 10 * font.nLocalId + (c - '0');
+        }
         if (t.bId != bFullyQualifiedName) continue;
         if (t.nType == nFqnCodedFont) font.sCodedFont = t.sValue;
         if (t.nType == nFqnCharacterSet) font.sCharacterSet = t.sValue;

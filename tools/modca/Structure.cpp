@@ -76,7 +76,7 @@ size_t StructureTracker::nFnOpen(uint64_t ibOffset, uint32_t dwID,
     Open &open = aOpen_[cOpen_++];
     open.dwID = dwID;
     open.ibOffset = ibOffset;
-    open.sName.assign(sName);
+    open.cchName = sName.copy(open.achName, cbNameToken);
     if (bFnCategory(dwID) == bNamedPageGroup) {
         groupTags_.clear();
         nTagsLevel_ = nDepth;
@@ -108,10 +108,11 @@ size_t StructureTracker::nFnClose(uint64_t ibOffset, uint32_t dwID,
         while (cOpen_ > nLevel) Pop(sCloser.c_str());
     }
     const Open &open = aOpen_[nLevel - 1];
-    if (!sName.empty() && !open.sName.empty() && sName != open.sName)
+    if (!sName.empty() && open.cchName != 0 && sName != open.sName())
         AddProblem(ibOffset, true, "name",
                    "End name " + std::string(sName) + " differs from Begin name " +
-                       open.sName + " at offset " + std::to_string(open.ibOffset));
+                       std::string(open.sName()) + " at offset " +
+                       std::to_string(open.ibOffset));
     Pop(nullptr);
     return nLevel - 1;
 }
@@ -121,7 +122,7 @@ void StructureTracker::Pop(const char *szReason) {
     const Open &open = aOpen_[--cOpen_];
     if (szReason != nullptr)
         AddProblem(open.ibOffset, false, "unclosed",
-                   sFnDescribe(open.dwID, open.sName) + " is not closed " + szReason);
+                   sFnDescribe(open.dwID, open.sName()) + " is not closed " + szReason);
     if (bFnCategory(open.dwID) == bPage) fPageEnded_ = true;
     if (cOpen_ <= nTagsLevel_) {
         groupTags_.clear();
@@ -138,7 +139,7 @@ void StructureTracker::StartPage(uint64_t ibOffset, std::string_view sName) {
     fInPage_ = true;
     for (size_t i = cOpen_; i-- > 0;) {
         if (bFnCategory(aOpen_[i].dwID) != bNamedPageGroup) continue;
-        page_.sGroup = aOpen_[i].sName;
+        page_.sGroup = aOpen_[i].sName();
         if (i == nTagsLevel_) page_.tags = groupTags_;
         break;
     }

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Fields.h"
+
 namespace modca {
 
 struct Problem {
@@ -63,7 +65,9 @@ class StructureTracker {
     struct Open {
         uint32_t dwID;
         uint64_t ibOffset;
-        std::string sName;
+        char achName[cbNameToken];
+        size_t cchName;
+        std::string_view sName() const { return {achName, cchName}; }
     };
 
     size_t nFnOpen(uint64_t ibOffset, uint32_t dwID, std::string_view sName);
