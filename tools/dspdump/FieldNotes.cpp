@@ -27,24 +27,24 @@ const char *szFnFqnName(int nType) {
 // Writes the parts of the listing's notes, a blank between two.
 class Parts {
   public:
-    explicit Parts(LineOut *lpOut) : out_(*lpOut) {}
-    LineOut &Next() {
-        if (fAny_) out_.Char(' ');
+    explicit Parts(Cursor *lpCursor) : cursor_(*lpCursor) {}
+    Cursor &Next() {
+        if (fAny_) cursor_.Char(' ');
         fAny_ = true;
-        return out_;
+        return cursor_;
     }
 
   private:
-    LineOut &out_;
+    Cursor &cursor_;
     bool fAny_ = false;
 };
 
-void PutFont(const modca::FontMapping &font, LineOut *lpOut) {
-    if (font.nLocalId >= 0) lpOut->Dec(uint64_t(font.nLocalId)).Char('=');
+void PutFont(const modca::FontMapping &font, Cursor *lpCursor) {
+    if (font.nLocalId >= 0) lpCursor->Dec(uint64_t(font.nLocalId)).Char('=');
     if (!font.sCodedFont.empty())
-        lpOut->Str(font.sCodedFont);
+        lpCursor->Str(font.sCodedFont);
     else
-        lpOut->Str(font.sCharacterSet).Char('/').Str(font.sCodePage);
+        lpCursor->Str(font.sCharacterSet).Char('/').Str(font.sCodePage);
 }
 
 // Names in triplets that the text line shows besides a field's own name:
@@ -56,37 +56,53 @@ void PutTripletNames(const FieldInfo &info, Parts *lpParts) {
             lpParts->Next().Str(szFnFqnName(t.nType)).Char('=').Str(t.sValue);
 }
 
-void PutFontsJson(const std::vector<modca::FontMapping> &fonts, LineOut *lpOut) {
-    lpOut->Lit(",\"fonts\":[");
+void PutFontsJson(const std::vector<modca::FontMapping> &fonts, Cursor *lpCursor) {
+    lpCursor->Lit(",\"fonts\":[");
     for (const modca::FontMapping &font : fonts) {
-        if (&font != &fonts.front()) lpOut->Char(',');
-        lpOut->Lit("{\"localId\":");
-        if (font.nLocalId < 0) lpOut->Char('-');
-        lpOut->Dec(uint64_t(font.nLocalId < 0 ? -int64_t{font.nLocalId} : font.nLocalId));
+        if (&font != &fonts.front()) lpCursor->Char(',');
+        lpCursor->Lit("{\"localId\":");
+        if (font.nLocalId < 0) lpCursor->Char('-');
+        lpCursor->Dec(
+            uint64_t(font.nLocalId < 0 ? -int64_t{font.nLocalId} : font.nLocalId));
         if (!font.sCodedFont.empty())
-            lpOut->Lit(",\"codedFont\":").JsonStr(font.sCodedFont);
-        lpOut->Lit(",\"characterSet\":").JsonStr(font.sCharacterSet);
-        lpOut->Lit(",\"codePage\":").JsonStr(font.sCodePage).Char('}');
+            lpCursor->Lit(",\"codedFont\":").JsonStr(font.sCodedFont);
+        lpCursor->Lit(",\"characterSet\":").JsonStr(font.sCharacterSet);
+        lpCursor->Lit(",\"codePage\":").JsonStr(font.sCodePage).Char('}');
     }
-    lpOut->Char(']');
+    lpCursor->Char(']');
 }
 
-void PutTripletsJson(const std::vector<modca::Triplet> &triplets, LineOut *lpOut) {
-    lpOut->Lit(",\"triplets\":[");
+void PutTripletsJson(const std::vector<modca::Triplet> &triplets, Cursor *lpCursor) {
+    lpCursor->Lit(",\"triplets\":[");
     for (const modca::Triplet &t : triplets) {
-        if (&t != &triplets.front()) lpOut->Char(',');
-        lpOut->Lit("{\"id\":\"").Hex(t.bId, 2).Char('"');
-        if (t.nType >= 0) lpOut->Lit(",\"type\":\"").Hex(t.nType & 0xFF, 2).Char('"');
-        if (!t.sValue.empty()) lpOut->Lit(",\"value\":").JsonStr(t.sValue);
-        lpOut->Char('}');
+        if (&t != &triplets.front()) lpCursor->Char(',');
+        lpCursor->Lit("{\"id\":\"").Hex(t.bId, 2).Char('"');
+        if (t.nType >= 0) lpCursor->Lit(",\"type\":\"").Hex(t.nType & 0xFF, 2).Char('"');
+        if (!t.sValue.empty()) lpCursor->Lit(",\"value\":").JsonStr(t.sValue);
+        lpCursor->Char('}');
     }
-    lpOut->Char(']');
+    lpCursor->Char(']');
 }
 
 }  // namespace
 
-void vFnPutNotesText(const FieldInfo &info, LineOut *lpOut) {
-    Parts parts(lpOut);
+// Each string may double as JSON; the rest is bounded per member, font and
+// triplet.
+size_t cchFnNotesRoom(const FieldNotes &notes) {
+    size_t cch = 256;
+    if (notes.lpInfo == nullptr) return cch;
+    const FieldInfo &info = *notes.lpInfo;
+    cch += 2 * (info.sObjectName.size() + info.sTagName.size() + info.sTagValue.size() +
+                info.sComment.size());
+    for (const modca::FontMapping &font : info.fonts)
+        cch += 128 + 2 * (font.sCodedFont.size() + font.sCharacterSet.size() +
+                          font.sCodePage.size());
+    for (const modca::Triplet &t : info.triplets) cch += 64 + 2 * t.sValue.size();
+    return cch;
+}
+
+void vFnPutNotesText(const FieldInfo &info, Cursor *lpCursor) {
+    Parts parts(lpCursor);
     if (!info.sObjectName.empty()) parts.Next().Str(info.sObjectName);
     if (!info.sTagName.empty() || !info.sTagValue.empty())
         parts.Next().Str(info.sTagName).Char('=').Str(info.sTagValue);
@@ -96,20 +112,21 @@ void vFnPutNotesText(const FieldInfo &info, LineOut *lpOut) {
     if (info.fMalformed) parts.Next().Lit("(malformed triplets)");
 }
 
-void vFnPutNotesJson(const FieldNotes &notes, LineOut *lpOut) {
-    if (notes.nDepth >= 0) lpOut->Lit(",\"depth\":").Dec(uint64_t(notes.nDepth));
+void vFnPutNotesJson(const FieldNotes &notes, Cursor *lpCursor) {
+    Cursor &cursor = *lpCursor;
+    if (notes.nDepth >= 0) cursor.Lit(",\"depth\":").Dec(uint64_t(notes.nDepth));
     if (notes.lpInfo == nullptr) return;
     const FieldInfo &info = *notes.lpInfo;
     if (!info.sObjectName.empty())
-        lpOut->Lit(",\"objectName\":").JsonStr(info.sObjectName);
+        cursor.Lit(",\"objectName\":").JsonStr(info.sObjectName);
     if (!info.sTagName.empty() || !info.sTagValue.empty()) {
-        lpOut->Lit(",\"tag\":{\"name\":").JsonStr(info.sTagName);
-        lpOut->Lit(",\"value\":").JsonStr(info.sTagValue).Char('}');
+        cursor.Lit(",\"tag\":{\"name\":").JsonStr(info.sTagName);
+        cursor.Lit(",\"value\":").JsonStr(info.sTagValue).Char('}');
     }
-    if (!info.fonts.empty()) PutFontsJson(info.fonts, lpOut);
-    if (!info.sComment.empty()) lpOut->Lit(",\"comment\":").JsonStr(info.sComment);
-    if (!info.triplets.empty()) PutTripletsJson(info.triplets, lpOut);
-    if (info.fMalformed) lpOut->Lit(",\"malformedTriplets\":true");
+    if (!info.fonts.empty()) PutFontsJson(info.fonts, lpCursor);
+    if (!info.sComment.empty()) cursor.Lit(",\"comment\":").JsonStr(info.sComment);
+    if (!info.triplets.empty()) PutTripletsJson(info.triplets, lpCursor);
+    if (info.fMalformed) cursor.Lit(",\"malformedTriplets\":true");
 }
 
 }  // namespace dspdump

@@ -1,6 +1,6 @@
 // What the structure modes add to a field's line: its nesting depth and what
 // its data says (names, tags, fonts, comments), written straight into the
-// listing's or the JSON line's buffer.
+// line being formatted.
 #ifndef VOKDSP_DSPDUMP_FIELDNOTES_H
 #define VOKDSP_DSPDUMP_FIELDNOTES_H
 
@@ -14,12 +14,15 @@ struct FieldNotes {
     const modca::FieldInfo *lpInfo = nullptr;
 };
 
+// The most characters either form of the notes below takes.
+size_t cchFnNotesRoom(const FieldNotes &notes);
+
 // The decoded names and text for the listing, separated by blanks; nothing
 // when the field says nothing worth showing.
-void vFnPutNotesText(const modca::FieldInfo &info, LineOut *lpOut);
+void vFnPutNotesText(const modca::FieldInfo &info, Cursor *lpCursor);
 
 // The same as JSON members, each starting with ','.
-void vFnPutNotesJson(const FieldNotes &notes, LineOut *lpOut);
+void vFnPutNotesJson(const FieldNotes &notes, Cursor *lpCursor);
 
 }  // namespace dspdump
 

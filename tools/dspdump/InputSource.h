@@ -71,7 +71,7 @@ class InputSource {
     void vFnShowProgress();
 
     static constexpr size_t cbKept = size_t{1} << 18;  // > peek window + one block
-    std::unique_ptr<char[]> stdioBuffer_;  // fp_'s, outlives it
+    std::unique_ptr<char[]> stdioBuffer_;              // fp_'s, outlives it
     FILE *fp_ = nullptr;
     bool fOpen_ = false;
     bool fProgress_ = false;

@@ -6,16 +6,6 @@ namespace dspdump {
 
 LineOut::LineOut() : fEachLine_(isatty(STDOUT_FILENO) != 0) {}
 
-LineOut &LineOut::JsonStr(const std::string &s) {
-    Cursor cursor = Reserve(2 * s.size() + 2);
-    cursor.Char('"');
-    for (const char c : s) {
-        if (c == '"' || c == '\\') cursor.Char('\\');
-        cursor.Char(c);
-    }
-    return Commit(cursor.Char('"'));
-}
-
 void LineOut::Grow(size_t cch) {
     const size_t cchHeld = Size();
     const size_t cchOld = size_t(lpchEnd_ - lpchBuffer_);

@@ -59,9 +59,36 @@ class Cursor {
     Cursor &Lit(const char (&sz)[N]) {
         return Chars(sz, N - 1);
     }
+    // The first cch of the N characters at lpch, all N stored in one go.
+    template <size_t N>
+    Cursor &Block(const char (&ach)[N], size_t cch) {
+        memcpy(lpch_, ach, N);
+        lpch_ += cch;
+        return *this;
+    }
     Cursor &Char(char ch) {
         *lpch_++ = ch;
         return *this;
+    }
+    Cursor &Str(const char *sz) { return Chars(sz, strlen(sz)); }
+    Cursor &Str(const std::string &s) { return Chars(s.data(), s.size()); }
+    // "%-*s": sz, then blanks to nWidth.
+    Cursor &StrLeft(const char *sz, int nWidth) {
+        const size_t cch = strlen(sz);
+        return Chars(sz, cch).Spaces(nWidth - int(cch));
+    }
+    // s as a JSON string, in up to 2 * size + 2 characters. s holds
+    // printable ASCII, so only quotes and backslashes need escapes.
+    Cursor &JsonStr(const std::string &s) {
+        bool fEscapes = false;
+        for (const char c : s) fEscapes |= (c == '"') | (c == '\\');
+        Char('"');
+        if (!fEscapes) return Chars(s.data(), s.size()).Char('"');
+        for (const char c : s) {
+            if (c == '"' || c == '\\') Char('\\');
+            Char(c);
+        }
+        return Char('"');
     }
     // n copies of ch; up to cchSlack of them in one fixed-size store.
     Cursor &Fill(char ch, int n) {
@@ -177,12 +204,6 @@ class LineOut {
     LineOut &Str(const std::string &s) { return Chars(s.data(), s.size()); }
     LineOut &Char(char ch) { return Commit(Reserve(1).Char(ch)); }
     LineOut &Spaces(int n) { return Commit(Reserve(n > 0 ? n : 0).Spaces(n)); }
-    // "%-*s": sz, then blanks to nWidth.
-    LineOut &StrLeft(const char *sz, int nWidth) {
-        const size_t cch = strlen(sz);
-        Chars(sz, cch);
-        return Spaces(nWidth - int(cch));
-    }
     LineOut &Dec(uint64_t q, int nWidth = 0, char chPad = ' ') {
         return Commit(Reserve(Cursor::cchMaxNumber + (nWidth > 0 ? nWidth : 0))
                           .Dec(q, nWidth, chPad));
@@ -194,10 +215,6 @@ class LineOut {
     LineOut &HexBytes(const uint8_t *lpb, size_t cb) {
         return Commit(Reserve(2 * cb).HexBytes(lpb, cb));
     }
-    // s as a JSON string; s holds printable ASCII, so only quotes and
-    // backslashes need escapes.
-    LineOut &JsonStr(const std::string &s);
-
     // Characters held; lpchAt(ich) is the ich-th; Truncate drops those after
     // the first cch.
     size_t Size() const { return size_t(lpch_ - lpchBuffer_); }

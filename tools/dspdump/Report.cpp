@@ -32,31 +32,46 @@ void vFnPutJsonString(const std::string &s) {
 }
 
 // Columns that depend on a field's identifier alone, formatted once for each
-// identifier met and copied after that.
+// identifier met and copied after that in one fixed-size store.
 class IdColumns {
   public:
+    static constexpr size_t cchSlot = 120;
+
+    // format(name, lpCursor) writes the columns.
     template <class Format>
-    void Put(uint32_t dwID, LineOut *lpOut, Format format) {
+    void Put(uint32_t dwID, Cursor *lpCursor, Format format) {
         Slot &slot = aSlots_[(dwID ^ dwID >> 8) & 0xFF];
-        if (slot.fSet && slot.dwID == dwID) {
-            lpOut->Str(slot.s);
+        if (slot.cch != 0 && slot.dwID == dwID) {
+            lpCursor->Block(slot.ach, slot.cch);
             return;
         }
-        const size_t ich = lpOut->Size();
-        format(FnFieldName(dwID));
-        slot.s.assign(lpOut->lpchAt(ich), lpOut->Size() - ich);
+        const char *lpchStart = lpCursor->lpch();
+        format(FnFieldName(dwID), lpCursor);
+        const size_t cch = size_t(lpCursor->lpch() - lpchStart);
+        if (cch > cchSlot) return;  // too long to keep: formatted each time
+        memcpy(slot.ach, lpchStart, cch);
+        slot.cch = uint32_t(cch);
         slot.dwID = dwID;
-        slot.fSet = true;
     }
 
   private:
     struct Slot {
-        bool fSet = false;
         uint32_t dwID = 0;
-        std::string s;
+        uint32_t cch = 0;  // 0: empty
+        char ach[cchSlot];
     };
     Slot aSlots_[256];
 };
+
+// Characters a field's identifier columns and numbers take at most (names
+// are far shorter), and its notes.
+size_t cchFnFieldRoom(const FieldView &field) {
+    size_t cch = 4 * cchNumber + 320;
+    if (field.lpNotes != nullptr)
+        cch += 2 * size_t(field.lpNotes->nDepth > 0 ? field.lpNotes->nDepth : 0) +
+               cchFnNotesRoom(*field.lpNotes);
+    return cch;
+}
 
 class ListingReport : public Report {
   public:
@@ -70,10 +85,10 @@ class ListingReport : public Report {
                    "length", "id", "abr", "name", "flags", "seq", "data",
                    "first data bytes");
         }
-        Cursor cursor = out_.Reserve(cchNumber + 1);
-        out_.Commit(PutOffset(&cursor, field.ibOffset).Char(' '));
-        PutField(field);
-        out_.Char('\n').Emit();
+        Cursor cursor = out_.Reserve(cchNumber + 2 + cchFnFieldRoom(field));
+        PutOffset(&cursor, field.ibOffset).Char(' ');
+        PutField(field, &cursor);
+        out_.Commit(cursor.Char('\n')).Emit();
     }
 
     void Record(const RecordView &record) override {
@@ -83,18 +98,19 @@ class ListingReport : public Report {
             printf("%8s %-12s %2s %3s %6s  %s\n", "record", szFnOffsetHeading(), "cc",
                    "trc", "length", "data");
         }
-        Cursor cursor = out_.Reserve(5 * cchNumber + 8);
+        Cursor cursor = out_.Reserve(
+            5 * cchNumber + 16 +
+            (record.lpField ? cchFnFieldRoom(*record.lpField) : record.cbData));
         cursor.Dec(record.nRecord, 8).Char(' ');
         PutOffset(&cursor, record.ibOffset).Char(' ').Hex(record.bCC, 2).Char(' ');
-        out_.Commit(cursor.Dec(record.bTRC, 3).Char(' ').Dec(record.cbData, 6).Spaces(2));
+        cursor.Dec(record.bTRC, 3).Char(' ').Dec(record.cbData, 6).Spaces(2);
         if (record.lpField != nullptr) {
-            out_.Lit("field ");
-            PutField(*record.lpField);
+            PutField(*record.lpField, &cursor.Lit("field "));
         } else {
             for (uint16_t i = 0; i < record.cbData; ++i)
-                out_.Char(text_.cFnShow(record.lpbData[i]));
+                cursor.Char(text_.cFnShow(record.lpbData[i]));
         }
-        out_.Char('\n').Emit();
+        out_.Commit(cursor.Char('\n')).Emit();
     }
 
   private:
@@ -103,36 +119,35 @@ class ListingReport : public Report {
     }
 
     // "%06X %*s%-3s  %-*s    ": identifier, indent, abbreviation and name.
-    void PutNames(uint32_t dwID, int nIndent) {
-        const auto format = [this, dwID, nIndent](const FieldName &name) {
-            out_.Hex(dwID, 6).Char(' ').Spaces(nIndent);
-            out_.StrLeft(name.szAbbreviation, 3).Spaces(2);
-            out_.StrLeft(name.szName, nIndent < 40 ? 40 - nIndent : 0).Spaces(4);
+    void PutNames(uint32_t dwID, int nIndent, Cursor *lpCursor) {
+        const auto format = [dwID, nIndent](const FieldName &name, Cursor *lpTo) {
+            lpTo->Hex(dwID, 6).Char(' ').Spaces(nIndent);
+            lpTo->StrLeft(name.szAbbreviation, 3).Spaces(2);
+            lpTo->StrLeft(name.szName, nIndent < 40 ? 40 - nIndent : 0).Spaces(4);
         };
         if (nIndent == 0)
-            names_.Put(dwID, &out_, format);
+            names_.Put(dwID, lpCursor, format);
         else
-            format(FnFieldName(dwID));
+            format(FnFieldName(dwID), lpCursor);
     }
 
-    void PutField(const FieldView &field) {
+    void PutField(const FieldView &field, Cursor *lpCursor) {
+        Cursor &cursor = *lpCursor;
         const FieldNotes *lpNotes = field.lpNotes;
         const int nIndent = lpNotes && lpNotes->nDepth > 0 ? 2 * lpNotes->nDepth : 0;
-        out_.Commit(out_.Reserve(cchNumber + 2).Dec(field.cbLength, 6).Lit("  "));
-        PutNames(field.dwID, nIndent);
+        cursor.Dec(field.cbLength, 6).Lit("  ");
+        PutNames(field.dwID, nIndent, lpCursor);
         const uint32_t cbShown =
             field.cbData < cbListedData ? field.cbData : cbListedData;
-        Cursor cursor = out_.Reserve(3 * cchNumber + 4 + 2 * cbListedData);
         cursor.Hex(field.bFlags, 2).Char(' ').Dec(field.wSeq, 5).Char(' ');
         cursor.Dec(field.cbData, 5).Lit("  ").HexBytes(field.lpbData, cbShown);
-        out_.Commit(cursor);
         if (lpNotes == nullptr || lpNotes->lpInfo == nullptr) return;
         // The notes after the data column, or nothing when there are none.
-        const size_t cchLine = out_.Size();
-        out_.Spaces(int(2 * (cbListedData - cbShown)) + 2);
-        const size_t cchPadded = out_.Size();
-        vFnPutNotesText(*lpNotes->lpInfo, &out_);
-        if (out_.Size() == cchPadded) out_.Truncate(cchLine);
+        Cursor notes = cursor;
+        notes.Spaces(int(2 * (cbListedData - cbShown)) + 2);
+        const char *lpchNotes = notes.lpch();
+        vFnPutNotesText(*lpNotes->lpInfo, &notes);
+        if (notes.lpch() != lpchNotes) cursor = notes;
     }
 
     IdColumns names_;
@@ -144,36 +159,35 @@ class JsonReport : public Report {
 
     void Field(const FieldView &field) override {
         Report::Field(field);
-        out_.Commit(out_.Reserve(cchNumber + 11)
-                        .Lit("{\"offset\":")
-                        .Dec(field.ibOffset)
-                        .Char(','));
-        PutFieldMembers(field);
-        out_.Lit("}\n").Emit();
+        Cursor cursor = out_.Reserve(cchNumber + 16 + cchFnMembersRoom(field));
+        cursor.Lit("{\"offset\":").Dec(field.ibOffset).Char(',');
+        PutFieldMembers(field, &cursor);
+        out_.Commit(cursor.Lit("}\n")).Emit();
     }
 
     void Record(const RecordView &record) override {
         Report::Record(record);
-        out_.Lit("{\"record\":").Dec(record.nRecord).Lit(",\"offset\":");
-        out_.Dec(record.ibOffset).Lit(",\"cc\":\"").Hex(record.bCC, 2);
-        out_.Lit("\",\"trc\":").Dec(record.bTRC).Lit(",\"length\":").Dec(record.cbData);
+        const size_t cchData = 2 * size_t{record.cbData};  // hex, or text escaped
+        Cursor cursor =
+            out_.Reserve(4 * cchNumber + 80 + cchData +
+                         (record.lpField ? cchFnMembersRoom(*record.lpField) : cchData));
+        cursor.Lit("{\"record\":").Dec(record.nRecord).Lit(",\"offset\":");
+        cursor.Dec(record.ibOffset).Lit(",\"cc\":\"").Hex(record.bCC, 2);
+        cursor.Lit("\",\"trc\":").Dec(record.bTRC).Lit(",\"length\":").Dec(record.cbData);
         if (record.lpField != nullptr) {
-            out_.Lit(",\"field\":{");
-            PutFieldMembers(*record.lpField);
-            out_.Lit("},");
+            PutFieldMembers(*record.lpField, &cursor.Lit(",\"field\":{"));
+            cursor.Lit("},");
         } else {
-            out_.Lit(",\"text\":\"");
+            cursor.Lit(",\"text\":\"");
             for (uint16_t i = 0; i < record.cbData; ++i) {
                 const char c = text_.cFnShow(record.lpbData[i]);
-                if (c == '"' || c == '\\') out_.Char('\\');
-                out_.Char(c);
+                if (c == '"' || c == '\\') cursor.Char('\\');
+                cursor.Char(c);
             }
-            out_.Lit("\",");
+            cursor.Lit("\",");
         }
-        out_.Lit("\"data\":\"")
-            .HexBytes(record.lpbData, record.cbData)
-            .Lit("\"}\n")
-            .Emit();
+        cursor.Lit("\"data\":\"").HexBytes(record.lpbData, record.cbData);
+        out_.Commit(cursor.Lit("\"}\n")).Emit();
     }
 
     void Error(const ErrorView &error) override {
@@ -182,18 +196,22 @@ class JsonReport : public Report {
     }
 
   private:
-    void PutFieldMembers(const FieldView &field) {
-        out_.Commit(out_.Reserve(cchNumber + 9).Lit("\"length\":").Dec(field.cbLength));
-        members_.Put(field.dwID, &out_, [this, &field](const FieldName &name) {
-            out_.Lit(",\"id\":\"").Hex(field.dwID, 6);
-            out_.Lit("\",\"type\":\"").Str(name.szAbbreviation).Lit("\",\"name\":\"");
-            out_.Str(name.szName).Lit("\",\"flags\":\"");
+    static size_t cchFnMembersRoom(const FieldView &field) {
+        return cchFnFieldRoom(field) + 2 * size_t{field.cbData};
+    }
+
+    void PutFieldMembers(const FieldView &field, Cursor *lpCursor) {
+        Cursor &cursor = *lpCursor;
+        cursor.Lit("\"length\":").Dec(field.cbLength);
+        members_.Put(field.dwID, lpCursor, [&field](const FieldName &name, Cursor *lpTo) {
+            lpTo->Lit(",\"id\":\"").Hex(field.dwID, 6);
+            lpTo->Lit("\",\"type\":\"").Str(name.szAbbreviation).Lit("\",\"name\":\"");
+            lpTo->Str(name.szName).Lit("\",\"flags\":\"");
         });
-        Cursor cursor = out_.Reserve(3 * cchNumber + 32 + 2 * size_t{field.cbData});
         cursor.Hex(field.bFlags, 2).Lit("\",\"seq\":").Dec(field.wSeq);
         cursor.Lit(",\"dataLength\":").Dec(field.cbData).Lit(",\"data\":\"");
-        out_.Commit(cursor.HexBytes(field.lpbData, field.cbData).Char('"'));
-        if (field.lpNotes) vFnPutNotesJson(*field.lpNotes, &out_);
+        cursor.HexBytes(field.lpbData, field.cbData).Char('"');
+        if (field.lpNotes) vFnPutNotesJson(*field.lpNotes, lpCursor);
     }
 
     IdColumns members_;

@@ -40,7 +40,14 @@ size_t cchFnTrimmed(const char *lpch, size_t cch) {
 }  // namespace
 
 size_t cchFnDecodeName(const uint8_t *lpb, size_t cb, char *lpch) {
-    for (size_t i = 0; i < cb; ++i) lpch[i] = cp500Shown.ach[lpb[i]];
+    size_t i = 0;
+    for (; i + 4 <= cb; i += 4) {
+        lpch[i] = cp500Shown.ach[lpb[i]];
+        lpch[i + 1] = cp500Shown.ach[lpb[i + 1]];
+        lpch[i + 2] = cp500Shown.ach[lpb[i + 2]];
+        lpch[i + 3] = cp500Shown.ach[lpb[i + 3]];
+    }
+    for (; i < cb; ++i) lpch[i] = cp500Shown.ach[lpb[i]];
     return cchFnTrimmed(lpch, cb);
 }
 

@@ -25,6 +25,18 @@ void FnDecodeTriplet(const uint8_t *lpb, size_t cb, Triplet *lpTriplet) {
     }
 }
 
+// *lps = sFnNameToken(lpb, cb); a name of all eight characters over another
+// (as names mostly are) is copied in place, with no call into the string
+// library.
+void FnSetNameToken(const uint8_t *lpb, size_t cb, std::string *lps) {
+    char ach[cbNameToken];
+    const size_t cch = cchFnNameToken(lpb, cb, ach);
+    if (cch == cbNameToken && lps->size() == cbNameToken)
+        memcpy(&(*lps)[0], ach, cbNameToken);
+    else
+        lps->assign(ach, cch);
+}
+
 size_t ibFnTripletStart(uint32_t dwID) {
     if (dwID == dwBeginDocument || dwID == dwBeginResource) return cbNameToken + 2;
     if (dwID == dwIncludeObject) return cbIncludeObjectFixed;
@@ -110,7 +122,6 @@ FieldInfo FnInterpretField(uint32_t dwID, const uint8_t *lpb, size_t cb) {
 
 void FnInterpretField(uint32_t dwID, const uint8_t *lpb, size_t cb, FieldInfo *lpInfo) {
     FieldInfo &info = *lpInfo;
-    info.sObjectName.clear();
     info.triplets.clear();
     info.fonts.clear();
     info.sTagName.clear();
@@ -119,10 +130,10 @@ void FnInterpretField(uint32_t dwID, const uint8_t *lpb, size_t cb, FieldInfo *l
     info.fMalformed = false;
     const bool fInclude = dwID == dwIncludePageOverlay || dwID == dwIncludePageSegment ||
                           dwID == dwIncludeObject;
-    if (fFnIsBegin(dwID) || fFnIsEnd(dwID) || fInclude) {
-        char ach[cbNameToken];
-        info.sObjectName.assign(ach, cchFnNameToken(lpb, cb, ach));
-    }
+    if (fFnIsBegin(dwID) || fFnIsEnd(dwID) || fInclude)
+        FnSetNameToken(lpb, cb, &info.sObjectName);
+    else
+        info.sObjectName.clear();
     if ((dwID >> 8) == 0xD3AB) {
         FnInterpretMap(dwID, lpb, cb, &info);
     } else if (dwID == dwNoOperation) {

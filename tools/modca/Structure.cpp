@@ -41,8 +41,8 @@ size_t StructureTracker::Feed(uint64_t ibOffset, uint32_t dwID, const uint8_t *l
     }
     if (dwID == dwTagLogicalElement && nTagsLevel_ + 1 == cOpen_ && cOverflow_ == 0 &&
         groupTags_.size() < cMaxTags) {
-        const FieldInfo info = FnInterpretField(dwID, lpbData, cbData);
-        groupTags_.push_back({info.sTagName, info.sTagValue});
+        FnInterpretField(dwID, lpbData, cbData, &tagInfo_);
+        groupTags_.push_back({tagInfo_.sTagName, tagInfo_.sTagValue});
     }
     return Depth();
 }

@@ -85,6 +85,7 @@ class StructureTracker {
     bool fInPage_ = false;
     bool fPageEnded_ = false;
     std::vector<Tag> groupTags_;
+    FieldInfo tagInfo_;              // of the last index tag kept, its storage reused
     size_t nTagsLevel_ = cMaxDepth;  // level of the group groupTags_ belong to
 };
 
