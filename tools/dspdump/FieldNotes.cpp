@@ -27,61 +27,61 @@ const char *szFnFqnName(int nType) {
 // Writes the parts of the listing's notes, a blank between two.
 class Parts {
   public:
-    explicit Parts(Cursor *lpCursor) : cursor_(*lpCursor) {}
+    explicit Parts(Cursor cursor) : cursor_(cursor) {}
     Cursor &Next() {
         if (fAny_) cursor_.Char(' ');
         fAny_ = true;
         return cursor_;
     }
+    Cursor End() const { return cursor_; }
 
   private:
-    Cursor &cursor_;
+    Cursor cursor_;
     bool fAny_ = false;
 };
 
-void PutFont(const modca::FontMapping &font, Cursor *lpCursor) {
-    if (font.nLocalId >= 0) lpCursor->Dec(uint64_t(font.nLocalId)).Char('=');
+void PutFont(const modca::FontMapping &font, Cursor &cursor) {
+    if (font.nLocalId >= 0) cursor.Dec(uint64_t(font.nLocalId)).Char('=');
     if (!font.sCodedFont.empty())
-        lpCursor->Str(font.sCodedFont);
+        cursor.Str(font.sCodedFont);
     else
-        lpCursor->Str(font.sCharacterSet).Char('/').Str(font.sCodePage);
+        cursor.Str(font.sCharacterSet).Char('/').Str(font.sCodePage);
 }
 
 // Names in triplets that the text line shows besides a field's own name:
 // those of fields that neither map fonts nor tag.
-void PutTripletNames(const FieldInfo &info, Parts *lpParts) {
+void PutTripletNames(const FieldInfo &info, Parts &parts) {
     if (!info.fonts.empty() || !info.sTagName.empty()) return;
     for (const modca::Triplet &t : info.triplets)
         if (t.bId == modca::bFullyQualifiedName && !t.sValue.empty())
-            lpParts->Next().Str(szFnFqnName(t.nType)).Char('=').Str(t.sValue);
+            parts.Next().Str(szFnFqnName(t.nType)).Char('=').Str(t.sValue);
 }
 
-void PutFontsJson(const std::vector<modca::FontMapping> &fonts, Cursor *lpCursor) {
-    lpCursor->Lit(",\"fonts\":[");
+Cursor FnPutFontsJson(const std::vector<modca::FontMapping> &fonts, Cursor cursor) {
+    cursor.Lit(",\"fonts\":[");
     for (const modca::FontMapping &font : fonts) {
-        if (&font != &fonts.front()) lpCursor->Char(',');
-        lpCursor->Lit("{\"localId\":");
-        if (font.nLocalId < 0) lpCursor->Char('-');
-        lpCursor->Dec(
-            uint64_t(font.nLocalId < 0 ? -int64_t{font.nLocalId} : font.nLocalId));
+        if (&font != &fonts.front()) cursor.Char(',');
+        cursor.Lit("{\"localId\":");
+        if (font.nLocalId < 0) cursor.Char('-');
+        cursor.Dec(uint64_t(font.nLocalId < 0 ? -int64_t{font.nLocalId} : font.nLocalId));
         if (!font.sCodedFont.empty())
-            lpCursor->Lit(",\"codedFont\":").JsonStr(font.sCodedFont);
-        lpCursor->Lit(",\"characterSet\":").JsonStr(font.sCharacterSet);
-        lpCursor->Lit(",\"codePage\":").JsonStr(font.sCodePage).Char('}');
+            cursor.Lit(",\"codedFont\":").JsonStr(font.sCodedFont);
+        cursor.Lit(",\"characterSet\":").JsonStr(font.sCharacterSet);
+        cursor.Lit(",\"codePage\":").JsonStr(font.sCodePage).Char('}');
     }
-    lpCursor->Char(']');
+    return cursor.Char(']');
 }
 
-void PutTripletsJson(const std::vector<modca::Triplet> &triplets, Cursor *lpCursor) {
-    lpCursor->Lit(",\"triplets\":[");
+Cursor FnPutTripletsJson(const std::vector<modca::Triplet> &triplets, Cursor cursor) {
+    cursor.Lit(",\"triplets\":[");
     for (const modca::Triplet &t : triplets) {
-        if (&t != &triplets.front()) lpCursor->Char(',');
-        lpCursor->Lit("{\"id\":\"").Hex(t.bId, 2).Char('"');
-        if (t.nType >= 0) lpCursor->Lit(",\"type\":\"").Hex(t.nType & 0xFF, 2).Char('"');
-        if (!t.sValue.empty()) lpCursor->Lit(",\"value\":").JsonStr(t.sValue);
-        lpCursor->Char('}');
+        if (&t != &triplets.front()) cursor.Char(',');
+        cursor.Lit("{\"id\":\"").Hex(t.bId, 2).Char('"');
+        if (t.nType >= 0) cursor.Lit(",\"type\":\"").Hex(t.nType & 0xFF, 2).Char('"');
+        if (!t.sValue.empty()) cursor.Lit(",\"value\":").JsonStr(t.sValue);
+        cursor.Char('}');
     }
-    lpCursor->Char(']');
+    return cursor.Char(']');
 }
 
 }  // namespace
@@ -101,21 +101,21 @@ size_t cchFnNotesRoom(const FieldNotes &notes) {
     return cch;
 }
 
-void vFnPutNotesText(const FieldInfo &info, Cursor *lpCursor) {
-    Parts parts(lpCursor);
+Cursor FnPutNotesText(const FieldInfo &info, Cursor cursor) {
+    Parts parts(cursor);
     if (!info.sObjectName.empty()) parts.Next().Str(info.sObjectName);
     if (!info.sTagName.empty() || !info.sTagValue.empty())
         parts.Next().Str(info.sTagName).Char('=').Str(info.sTagValue);
-    for (const modca::FontMapping &font : info.fonts) PutFont(font, &parts.Next());
-    PutTripletNames(info, &parts);
+    for (const modca::FontMapping &font : info.fonts) PutFont(font, parts.Next());
+    PutTripletNames(info, parts);
     if (!info.sComment.empty()) parts.Next().Char('"').Str(info.sComment).Char('"');
     if (info.fMalformed) parts.Next().Lit("(malformed triplets)");
+    return parts.End();
 }
 
-void vFnPutNotesJson(const FieldNotes &notes, Cursor *lpCursor) {
-    Cursor &cursor = *lpCursor;
+Cursor FnPutNotesJson(const FieldNotes &notes, Cursor cursor) {
     if (notes.nDepth >= 0) cursor.Lit(",\"depth\":").Dec(uint64_t(notes.nDepth));
-    if (notes.lpInfo == nullptr) return;
+    if (notes.lpInfo == nullptr) return cursor;
     const FieldInfo &info = *notes.lpInfo;
     if (!info.sObjectName.empty())
         cursor.Lit(",\"objectName\":").JsonStr(info.sObjectName);
@@ -123,10 +123,11 @@ void vFnPutNotesJson(const FieldNotes &notes, Cursor *lpCursor) {
         cursor.Lit(",\"tag\":{\"name\":").JsonStr(info.sTagName);
         cursor.Lit(",\"value\":").JsonStr(info.sTagValue).Char('}');
     }
-    if (!info.fonts.empty()) PutFontsJson(info.fonts, lpCursor);
+    if (!info.fonts.empty()) cursor = FnPutFontsJson(info.fonts, cursor);
     if (!info.sComment.empty()) cursor.Lit(",\"comment\":").JsonStr(info.sComment);
-    if (!info.triplets.empty()) PutTripletsJson(info.triplets, lpCursor);
+    if (!info.triplets.empty()) cursor = FnPutTripletsJson(info.triplets, cursor);
     if (info.fMalformed) cursor.Lit(",\"malformedTriplets\":true");
+    return cursor;
 }
 
 }  // namespace dspdump

@@ -1,6 +1,7 @@
 // What the structure modes add to a field's line: its nesting depth and what
 // its data says (names, tags, fonts, comments), written straight into the
-// line being formatted.
+// line being formatted. The cursors go by value, so that each stays in a
+// register.
 #ifndef VOKDSP_DSPDUMP_FIELDNOTES_H
 #define VOKDSP_DSPDUMP_FIELDNOTES_H
 
@@ -19,10 +20,10 @@ size_t cchFnNotesRoom(const FieldNotes &notes);
 
 // The decoded names and text for the listing, separated by blanks; nothing
 // when the field says nothing worth showing.
-void vFnPutNotesText(const modca::FieldInfo &info, Cursor *lpCursor);
+Cursor FnPutNotesText(const modca::FieldInfo &info, Cursor cursor);
 
 // The same as JSON members, each starting with ','.
-void vFnPutNotesJson(const FieldNotes &notes, Cursor *lpCursor);
+Cursor FnPutNotesJson(const FieldNotes &notes, Cursor cursor);
 
 }  // namespace dspdump
 

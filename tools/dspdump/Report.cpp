@@ -37,21 +37,19 @@ class IdColumns {
   public:
     static constexpr size_t cchSlot = 120;
 
-    // format(name, lpCursor) writes the columns.
+    // format(name, cursor) writes the columns and returns the cursor after.
     template <class Format>
-    void Put(uint32_t dwID, Cursor *lpCursor, Format format) {
+    Cursor Put(uint32_t dwID, Cursor cursor, Format format) {
         Slot &slot = aSlots_[(dwID ^ dwID >> 8) & 0xFF];
-        if (slot.cch != 0 && slot.dwID == dwID) {
-            lpCursor->Block(slot.ach, slot.cch);
-            return;
-        }
-        const char *lpchStart = lpCursor->lpch();
-        format(FnFieldName(dwID), lpCursor);
-        const size_t cch = size_t(lpCursor->lpch() - lpchStart);
-        if (cch > cchSlot) return;  // too long to keep: formatted each time
+        if (slot.cch != 0 && slot.dwID == dwID) return cursor.Block(slot.ach, slot.cch);
+        const char *lpchStart = cursor.lpch();
+        cursor = format(FnFieldName(dwID), cursor);
+        const size_t cch = size_t(cursor.lpch() - lpchStart);
+        if (cch > cchSlot) return cursor;  // too long to keep: formatted each time
         memcpy(slot.ach, lpchStart, cch);
         slot.cch = uint32_t(cch);
         slot.dwID = dwID;
+        return cursor;
     }
 
   private:
@@ -86,8 +84,7 @@ class ListingReport : public Report {
                    "first data bytes");
         }
         Cursor cursor = out_.Reserve(cchNumber + 2 + cchFnFieldRoom(field));
-        PutOffset(&cursor, field.ibOffset).Char(' ');
-        PutField(field, &cursor);
+        cursor = PutField(field, PutOffset(cursor, field.ibOffset).Char(' '));
         out_.Commit(cursor.Char('\n')).Emit();
     }
 
@@ -101,11 +98,11 @@ class ListingReport : public Report {
         Cursor cursor = out_.Reserve(
             5 * cchNumber + 16 +
             (record.lpField ? cchFnFieldRoom(*record.lpField) : record.cbData));
-        cursor.Dec(record.nRecord, 8).Char(' ');
-        PutOffset(&cursor, record.ibOffset).Char(' ').Hex(record.bCC, 2).Char(' ');
+        cursor = PutOffset(cursor.Dec(record.nRecord, 8).Char(' '), record.ibOffset);
+        cursor.Char(' ').Hex(record.bCC, 2).Char(' ');
         cursor.Dec(record.bTRC, 3).Char(' ').Dec(record.cbData, 6).Spaces(2);
         if (record.lpField != nullptr) {
-            PutField(*record.lpField, &cursor.Lit("field "));
+            cursor = PutField(*record.lpField, cursor.Lit("field "));
         } else {
             for (uint16_t i = 0; i < record.cbData; ++i)
                 cursor.Char(text_.cFnShow(record.lpbData[i]));
@@ -119,35 +116,31 @@ class ListingReport : public Report {
     }
 
     // "%06X %*s%-3s  %-*s    ": identifier, indent, abbreviation and name.
-    void PutNames(uint32_t dwID, int nIndent, Cursor *lpCursor) {
-        const auto format = [dwID, nIndent](const FieldName &name, Cursor *lpTo) {
-            lpTo->Hex(dwID, 6).Char(' ').Spaces(nIndent);
-            lpTo->StrLeft(name.szAbbreviation, 3).Spaces(2);
-            lpTo->StrLeft(name.szName, nIndent < 40 ? 40 - nIndent : 0).Spaces(4);
+    Cursor PutNames(uint32_t dwID, int nIndent, Cursor cursor) {
+        const auto format = [dwID, nIndent](const FieldName &name, Cursor to) {
+            to.Hex(dwID, 6).Char(' ').Spaces(nIndent);
+            to.StrLeft(name.szAbbreviation, 3).Spaces(2);
+            return to.StrLeft(name.szName, nIndent < 40 ? 40 - nIndent : 0).Spaces(4);
         };
-        if (nIndent == 0)
-            names_.Put(dwID, lpCursor, format);
-        else
-            format(FnFieldName(dwID), lpCursor);
+        if (nIndent == 0) return names_.Put(dwID, cursor, format);
+        return format(FnFieldName(dwID), cursor);
     }
 
-    void PutField(const FieldView &field, Cursor *lpCursor) {
-        Cursor &cursor = *lpCursor;
+    Cursor PutField(const FieldView &field, Cursor cursor) {
         const FieldNotes *lpNotes = field.lpNotes;
         const int nIndent = lpNotes && lpNotes->nDepth > 0 ? 2 * lpNotes->nDepth : 0;
-        cursor.Dec(field.cbLength, 6).Lit("  ");
-        PutNames(field.dwID, nIndent, lpCursor);
+        cursor = PutNames(field.dwID, nIndent, cursor.Dec(field.cbLength, 6).Lit("  "));
         const uint32_t cbShown =
             field.cbData < cbListedData ? field.cbData : cbListedData;
         cursor.Hex(field.bFlags, 2).Char(' ').Dec(field.wSeq, 5).Char(' ');
         cursor.Dec(field.cbData, 5).Lit("  ").HexBytes(field.lpbData, cbShown);
-        if (lpNotes == nullptr || lpNotes->lpInfo == nullptr) return;
+        if (lpNotes == nullptr || lpNotes->lpInfo == nullptr) return cursor;
         // The notes after the data column, or nothing when there are none.
         Cursor notes = cursor;
         notes.Spaces(int(2 * (cbListedData - cbShown)) + 2);
         const char *lpchNotes = notes.lpch();
-        vFnPutNotesText(*lpNotes->lpInfo, &notes);
-        if (notes.lpch() != lpchNotes) cursor = notes;
+        notes = FnPutNotesText(*lpNotes->lpInfo, notes);
+        return notes.lpch() != lpchNotes ? notes : cursor;
     }
 
     IdColumns names_;
@@ -160,8 +153,8 @@ class JsonReport : public Report {
     void Field(const FieldView &field) override {
         Report::Field(field);
         Cursor cursor = out_.Reserve(cchNumber + 16 + cchFnMembersRoom(field));
-        cursor.Lit("{\"offset\":").Dec(field.ibOffset).Char(',');
-        PutFieldMembers(field, &cursor);
+        cursor = PutFieldMembers(
+            field, cursor.Lit("{\"offset\":").Dec(field.ibOffset).Char(','));
         out_.Commit(cursor.Lit("}\n")).Emit();
     }
 
@@ -175,7 +168,7 @@ class JsonReport : public Report {
         cursor.Dec(record.ibOffset).Lit(",\"cc\":\"").Hex(record.bCC, 2);
         cursor.Lit("\",\"trc\":").Dec(record.bTRC).Lit(",\"length\":").Dec(record.cbData);
         if (record.lpField != nullptr) {
-            PutFieldMembers(*record.lpField, &cursor.Lit(",\"field\":{"));
+            cursor = PutFieldMembers(*record.lpField, cursor.Lit(",\"field\":{"));
             cursor.Lit("},");
         } else {
             cursor.Lit(",\"text\":\"");
@@ -200,18 +193,18 @@ class JsonReport : public Report {
         return cchFnFieldRoom(field) + 2 * size_t{field.cbData};
     }
 
-    void PutFieldMembers(const FieldView &field, Cursor *lpCursor) {
-        Cursor &cursor = *lpCursor;
+    Cursor PutFieldMembers(const FieldView &field, Cursor cursor) {
         cursor.Lit("\"length\":").Dec(field.cbLength);
-        members_.Put(field.dwID, lpCursor, [&field](const FieldName &name, Cursor *lpTo) {
-            lpTo->Lit(",\"id\":\"").Hex(field.dwID, 6);
-            lpTo->Lit("\",\"type\":\"").Str(name.szAbbreviation).Lit("\",\"name\":\"");
-            lpTo->Str(name.szName).Lit("\",\"flags\":\"");
-        });
+        cursor =
+            members_.Put(field.dwID, cursor, [&field](const FieldName &name, Cursor to) {
+                to.Lit(",\"id\":\"").Hex(field.dwID, 6);
+                to.Lit("\",\"type\":\"").Str(name.szAbbreviation).Lit("\",\"name\":\"");
+                return to.Str(name.szName).Lit("\",\"flags\":\"");
+            });
         cursor.Hex(field.bFlags, 2).Lit("\",\"seq\":").Dec(field.wSeq);
         cursor.Lit(",\"dataLength\":").Dec(field.cbData).Lit(",\"data\":\"");
         cursor.HexBytes(field.lpbData, field.cbData).Char('"');
-        if (field.lpNotes) vFnPutNotesJson(*field.lpNotes, lpCursor);
+        return field.lpNotes ? FnPutNotesJson(*field.lpNotes, cursor) : cursor;
     }
 
     IdColumns members_;
@@ -335,8 +328,8 @@ void Report::Record(const RecordView &record) {
     if (record.lpField != nullptr) ++nFields_;
 }
 
-Cursor &Report::PutOffset(Cursor *lpCursor, uint64_t ib) const {
-    return options_.fHex ? lpCursor->Hex(ib, 12) : lpCursor->Dec(ib, 12, '0');
+Cursor Report::PutOffset(Cursor cursor, uint64_t ib) const {
+    return options_.fHex ? cursor.Hex(ib, 12) : cursor.Dec(ib, 12, '0');
 }
 
 std::string Report::sFnOffset(uint64_t ib) const {

@@ -98,9 +98,9 @@ class Report {
         return ferror(stdout) != 0;
 #endif
     }
-    std::string sFnOffset(uint64_t ib) const;                // listing column
-    Cursor &PutOffset(Cursor *lpCursor, uint64_t ib) const;  // the same, appended
-    std::string sFnMessageOffset(uint64_t ib) const;         // "offset N" in messages
+    std::string sFnOffset(uint64_t ib) const;            // listing column
+    Cursor PutOffset(Cursor cursor, uint64_t ib) const;  // the same, appended
+    std::string sFnMessageOffset(uint64_t ib) const;     // "offset N" in messages
     const TextDecoder &text_;
     const Options &options_;
     std::string sInput_;  // escaped for the terminal
