@@ -76,8 +76,8 @@ Cursor FnPutTripletsJson(const std::vector<modca::Triplet> &triplets, Cursor cur
     cursor.Lit(",\"triplets\":[");
     for (const modca::Triplet &t : triplets) {
         if (&t != &triplets.front()) cursor.Char(',');
-        cursor.Lit("{\"id\":\"").Hex(t.bId, 2).Char('"');
-        if (t.nType >= 0) cursor.Lit(",\"type\":\"").Hex(t.nType & 0xFF, 2).Char('"');
+        cursor.Lit("{\"id\":\"").HexByte(t.bId).Char('"');
+        if (t.nType >= 0) cursor.Lit(",\"type\":\"").HexByte(uint8_t(t.nType)).Char('"');
         if (!t.sValue.empty()) cursor.Lit(",\"value\":").JsonStr(t.sValue);
         cursor.Char('}');
     }

@@ -44,7 +44,7 @@ inline constexpr DigitTables kDigits{};
 // method may store up to cchSlack characters past what it keeps.
 class Cursor {
   public:
-    static constexpr size_t cchSlack = 32;
+    static constexpr size_t cchSlack = 48;
 
     explicit Cursor(char *lpch) : lpch_(lpch) {}
     char *lpch() const { return lpch_; }
@@ -80,10 +80,9 @@ class Cursor {
     // s as a JSON string, in up to 2 * size + 2 characters. s holds
     // printable ASCII, so only quotes and backslashes need escapes.
     Cursor &JsonStr(const std::string &s) {
-        bool fEscapes = false;
-        for (const char c : s) fEscapes |= (c == '"') | (c == '\\');
         Char('"');
-        if (!fEscapes) return Chars(s.data(), s.size()).Char('"');
+        if (!fFnHasEscapes(s.data(), s.size()))
+            return Chars(s.data(), s.size()).Char('"');
         for (const char c : s) {
             if (c == '"' || c == '\\') Char('\\');
             Char(c);
@@ -125,6 +124,8 @@ class Cursor {
             *--lpch = kDigits.achHex[q & 0x0F][1];
         return *this;
     }
+    // "%02X" of one byte.
+    Cursor &HexByte(uint8_t b) { return Chars(kDigits.achHex[b], 2); }
     // Two upper-case hex digits a byte.
     Cursor &HexBytes(const uint8_t *lpb, size_t cb);
 
@@ -132,6 +133,23 @@ class Cursor {
     static constexpr size_t cchMaxNumber = 20;
 
   private:
+    // Whether lpch[0, cch) holds a quote or a backslash; eight at a time,
+    // each tested for a zero byte after an exclusive or.
+    static bool fFnHasEscapes(const char *lpch, size_t cch) {
+        constexpr uint64_t qwOnes = 0x0101010101010101u, qwHigh = 0x8080808080808080u;
+        uint64_t qwFound = 0;
+        size_t i = 0;
+        for (; i + 8 <= cch; i += 8) {
+            uint64_t qw;
+            memcpy(&qw, lpch + i, 8);
+            const uint64_t qwQuote = qw ^ (qwOnes * '"'), qwSlash = qw ^ (qwOnes * '\\');
+            qwFound |=
+                (((qwQuote - qwOnes) & ~qwQuote) | ((qwSlash - qwOnes) & ~qwSlash)) &
+                qwHigh;
+        }
+        for (; i < cch; ++i) qwFound |= (lpch[i] == '"') | (lpch[i] == '\\');
+        return qwFound != 0;
+    }
     // From the bit length: log10(2) is about 1233 / 4096.
     static int nFnDecDigits(uint64_t q) {
         const int n = ((64 - __builtin_clzll(q | 1)) * 1233) >> 12;

@@ -99,7 +99,7 @@ class ListingReport : public Report {
             5 * cchNumber + 16 +
             (record.lpField ? cchFnFieldRoom(*record.lpField) : record.cbData));
         cursor = PutOffset(cursor.Dec(record.nRecord, 8).Char(' '), record.ibOffset);
-        cursor.Char(' ').Hex(record.bCC, 2).Char(' ');
+        cursor.Char(' ').HexByte(record.bCC).Char(' ');
         cursor.Dec(record.bTRC, 3).Char(' ').Dec(record.cbData, 6).Spaces(2);
         if (record.lpField != nullptr) {
             cursor = PutField(*record.lpField, cursor.Lit("field "));
@@ -132,7 +132,7 @@ class ListingReport : public Report {
         cursor = PutNames(field.dwID, nIndent, cursor.Dec(field.cbLength, 6).Lit("  "));
         const uint32_t cbShown =
             field.cbData < cbListedData ? field.cbData : cbListedData;
-        cursor.Hex(field.bFlags, 2).Char(' ').Dec(field.wSeq, 5).Char(' ');
+        cursor.HexByte(field.bFlags).Char(' ').Dec(field.wSeq, 5).Char(' ');
         cursor.Dec(field.cbData, 5).Lit("  ").HexBytes(field.lpbData, cbShown);
         if (lpNotes == nullptr || lpNotes->lpInfo == nullptr) return cursor;
         // The notes after the data column, or nothing when there are none.
@@ -165,7 +165,7 @@ class JsonReport : public Report {
             out_.Reserve(4 * cchNumber + 80 + cchData +
                          (record.lpField ? cchFnMembersRoom(*record.lpField) : cchData));
         cursor.Lit("{\"record\":").Dec(record.nRecord).Lit(",\"offset\":");
-        cursor.Dec(record.ibOffset).Lit(",\"cc\":\"").Hex(record.bCC, 2);
+        cursor.Dec(record.ibOffset).Lit(",\"cc\":\"").HexByte(record.bCC);
         cursor.Lit("\",\"trc\":").Dec(record.bTRC).Lit(",\"length\":").Dec(record.cbData);
         if (record.lpField != nullptr) {
             cursor = PutFieldMembers(*record.lpField, cursor.Lit(",\"field\":{"));
@@ -201,7 +201,7 @@ class JsonReport : public Report {
                 to.Lit("\",\"type\":\"").Str(name.szAbbreviation).Lit("\",\"name\":\"");
                 return to.Str(name.szName).Lit("\",\"flags\":\"");
             });
-        cursor.Hex(field.bFlags, 2).Lit("\",\"seq\":").Dec(field.wSeq);
+        cursor.HexByte(field.bFlags).Lit("\",\"seq\":").Dec(field.wSeq);
         cursor.Lit(",\"dataLength\":").Dec(field.cbData).Lit(",\"data\":\"");
         cursor.HexBytes(field.lpbData, field.cbData).Char('"');
         return field.lpNotes ? FnPutNotesJson(*field.lpNotes, cursor) : cursor;
