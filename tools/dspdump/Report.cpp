@@ -329,7 +329,7 @@ void Report::Record(const RecordView &record) {
 }
 
 Cursor Report::PutOffset(Cursor cursor, uint64_t ib) const {
-    return options_.fHex ? cursor.Hex(ib, 12) : cursor.Dec(ib, 12, '0');
+    return options_.fHex ? cursor.Hex(ib, 12) : cursor.Dec12(ib);
 }
 
 std::string Report::sFnOffset(uint64_t ib) const {

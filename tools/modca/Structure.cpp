@@ -1,6 +1,7 @@
 #include "Structure.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "FieldNames.h"
 #include "Fields.h"
@@ -8,11 +9,10 @@
 namespace modca {
 namespace {
 
-std::string sFnDescribe(uint32_t dwID, std::string_view sName) {
+std::string sFnDescribe(uint32_t dwID, const std::string &sName) {
     const FieldName &name = FnFieldName(dwID);
     std::string s = *name.szName ? name.szName : name.szAbbreviation;
-    if (!sName.empty()) s.append(" ").append(sName);
-    return s;
+    return sName.empty() ? s : s + " " + sName;
 }
 
 std::string sFnHexId(uint32_t dwID) {
@@ -34,10 +34,11 @@ size_t StructureTracker::Feed(uint64_t ibOffset, uint32_t dwID, const uint8_t *l
     else if (!fFnKnownField(dwID))
         AddProblem(ibOffset, true, "unknown", "unknown identifier " + sFnHexId(dwID));
     if (fFnIsBegin(dwID) || fFnIsEnd(dwID)) {
-        char achName[cbNameToken];
-        const std::string_view sName(achName, cchFnNameToken(lpbData, cbData, achName));
-        return fFnIsBegin(dwID) ? nFnOpen(ibOffset, dwID, sName)
-                                : nFnClose(ibOffset, dwID, sName);
+        RawName name;
+        name.fPresent = cbData >= cbNameToken;
+        if (name.fPresent) memcpy(name.ab, lpbData, cbNameToken);
+        return fFnIsBegin(dwID) ? nFnOpen(ibOffset, dwID, name)
+                                : nFnClose(ibOffset, dwID, name);
     }
     if (dwID == dwTagLogicalElement && nTagsLevel_ + 1 == cOpen_ && cOverflow_ == 0 &&
         groupTags_.size() < cMaxTags) {
@@ -63,8 +64,7 @@ bool StructureTracker::fInside(uint8_t bCategory) const {
     return false;
 }
 
-size_t StructureTracker::nFnOpen(uint64_t ibOffset, uint32_t dwID,
-                                 std::string_view sName) {
+size_t StructureTracker::nFnOpen(uint64_t ibOffset, uint32_t dwID, const RawName &name) {
     const size_t nDepth = Depth();
     if (cOpen_ == cMaxDepth) {
         if (cOverflow_++ == 0)
@@ -76,17 +76,16 @@ size_t StructureTracker::nFnOpen(uint64_t ibOffset, uint32_t dwID,
     Open &open = aOpen_[cOpen_++];
     open.dwID = dwID;
     open.ibOffset = ibOffset;
-    open.cchName = sName.copy(open.achName, cbNameToken);
+    open.name = name;
     if (bFnCategory(dwID) == bNamedPageGroup) {
         groupTags_.clear();
         nTagsLevel_ = nDepth;
     }
-    if (bFnCategory(dwID) == bPage) StartPage(ibOffset, sName);
+    if (bFnCategory(dwID) == bPage) StartPage(ibOffset, name);
     return nDepth;
 }
 
-size_t StructureTracker::nFnClose(uint64_t ibOffset, uint32_t dwID,
-                                  std::string_view sName) {
+size_t StructureTracker::nFnClose(uint64_t ibOffset, uint32_t dwID, const RawName &name) {
     if (cOverflow_ != 0) return cMaxDepth + --cOverflow_;
     size_t nLevel = cOpen_;
     while (nLevel > 0 && bFnCategory(aOpen_[nLevel - 1].dwID) != bFnCategory(dwID))
@@ -94,7 +93,7 @@ size_t StructureTracker::nFnClose(uint64_t ibOffset, uint32_t dwID,
     if (nLevel == 0) {
         AddProblem(
             ibOffset, false, "stray-end",
-            sFnDescribe(dwID, sName) + " closes nothing" +
+            sFnDescribe(dwID, name.sDecoded()) + " closes nothing" +
                 (cOpen_ == 0
                      ? ""
                      : " (innermost open: " + sFnDescribe(aOpen_[cOpen_ - 1].dwID, "") +
@@ -103,16 +102,20 @@ size_t StructureTracker::nFnClose(uint64_t ibOffset, uint32_t dwID,
         return Depth();
     }
     if (cOpen_ > nLevel) {
-        const std::string sCloser = "before " + sFnDescribe(dwID, sName) + " at offset " +
-                                    std::to_string(ibOffset);
+        const std::string sCloser = "before " + sFnDescribe(dwID, name.sDecoded()) +
+                                    " at offset " + std::to_string(ibOffset);
         while (cOpen_ > nLevel) Pop(sCloser.c_str());
     }
     const Open &open = aOpen_[nLevel - 1];
-    if (!sName.empty() && open.cchName != 0 && sName != open.sName())
-        AddProblem(ibOffset, true, "name",
-                   "End name " + std::string(sName) + " differs from Begin name " +
-                       std::string(open.sName()) + " at offset " +
-                       std::to_string(open.ibOffset));
+    // Equal tokens decode equally; others are compared as decoded.
+    if (name.fPresent && open.name.fPresent &&
+        memcmp(name.ab, open.name.ab, cbNameToken)) {
+        const std::string sName = name.sDecoded(), sOpen = open.name.sDecoded();
+        if (!sName.empty() && !sOpen.empty() && sName != sOpen)
+            AddProblem(ibOffset, true, "name",
+                       "End name " + sName + " differs from Begin name " + sOpen +
+                           " at offset " + std::to_string(open.ibOffset));
+    }
     Pop(nullptr);
     return nLevel - 1;
 }
@@ -121,8 +124,9 @@ size_t StructureTracker::nFnClose(uint64_t ibOffset, uint32_t dwID,
 void StructureTracker::Pop(const char *szReason) {
     const Open &open = aOpen_[--cOpen_];
     if (szReason != nullptr)
-        AddProblem(open.ibOffset, false, "unclosed",
-                   sFnDescribe(open.dwID, open.sName()) + " is not closed " + szReason);
+        AddProblem(
+            open.ibOffset, false, "unclosed",
+            sFnDescribe(open.dwID, open.name.sDecoded()) + " is not closed " + szReason);
     if (bFnCategory(open.dwID) == bPage) fPageEnded_ = true;
     if (cOpen_ <= nTagsLevel_) {
         groupTags_.clear();
@@ -130,16 +134,16 @@ void StructureTracker::Pop(const char *szReason) {
     }
 }
 
-void StructureTracker::StartPage(uint64_t ibOffset, std::string_view sName) {
-    const uint64_t nPage = page_.nPage + 1;
-    page_ = PageInfo();
-    page_.nPage = nPage;
+void StructureTracker::StartPage(uint64_t ibOffset, const RawName &name) {
+    ++page_.nPage;  // the rest set anew over the last page's storage
     page_.ibOffset = ibOffset;
-    page_.sName = sName;
+    page_.sName = name.sDecoded();
+    page_.sGroup.clear();
+    page_.tags.clear();
     fInPage_ = true;
     for (size_t i = cOpen_; i-- > 0;) {
         if (bFnCategory(aOpen_[i].dwID) != bNamedPageGroup) continue;
-        page_.sGroup = aOpen_[i].sName();
+        page_.sGroup = aOpen_[i].name.sDecoded();
         if (i == nTagsLevel_) page_.tags = groupTags_;
         break;
     }

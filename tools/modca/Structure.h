@@ -11,7 +11,6 @@
 
 #include <array>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "Fields.h"
@@ -62,18 +61,25 @@ class StructureTracker {
     bool fInside(uint8_t bCategory) const;
 
   private:
+    // A Begin or End name token as the data holds it: decoded only to be
+    // shown, or when two differ.
+    struct RawName {
+        uint8_t ab[cbNameToken];
+        bool fPresent;  // the data holds a whole token
+        std::string sDecoded() const {
+            return fPresent ? sFnNameToken(ab, cbNameToken) : "";
+        }
+    };
     struct Open {
         uint32_t dwID;
         uint64_t ibOffset;
-        char achName[cbNameToken];
-        size_t cchName;
-        std::string_view sName() const { return {achName, cchName}; }
+        RawName name;
     };
 
-    size_t nFnOpen(uint64_t ibOffset, uint32_t dwID, std::string_view sName);
-    size_t nFnClose(uint64_t ibOffset, uint32_t dwID, std::string_view sName);
+    size_t nFnOpen(uint64_t ibOffset, uint32_t dwID, const RawName &name);
+    size_t nFnClose(uint64_t ibOffset, uint32_t dwID, const RawName &name);
     void Pop(const char *szReason);
-    void StartPage(uint64_t ibOffset, std::string_view sName);
+    void StartPage(uint64_t ibOffset, const RawName &name);
     void AddProblem(uint64_t ibOffset, bool fWarning, const char *szCode,
                     std::string sText);
 
