@@ -54,7 +54,11 @@ size_t cchFnDecodeName(const uint8_t *lpb, size_t cb, char *lpch) {
 void FnDecodeName(const uint8_t *lpb, size_t cb, std::string *lps) {
     char ach[256];  // enough for any name in a triplet
     if (cb <= sizeof ach) {
-        lps->assign(ach, cchFnDecodeName(lpb, cb, ach));
+        const size_t cch = cchFnDecodeName(lpb, cb, ach);
+        if (lps->empty())
+            lps->append(ach, cch);  // cheaper than assign on a fresh string
+        else
+            lps->assign(ach, cch);
         return;
     }
     lps->resize(cb);
