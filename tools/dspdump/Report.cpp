@@ -320,8 +320,6 @@ void Report::SetInput(const std::string &sName, std::function<void()> vfnBeforeM
     vfnBeforeMessage_ = std::move(vfnBeforeMessage);
 }
 
-void Report::Field(const FieldView &) { ++nFields_; }
-
 void Report::Record(const RecordView &record) {
     ++nRecords_;
     if (record.fNewPage) ++nPages_;

@@ -70,7 +70,7 @@ class Report {
     // The input's name for messages; vfnBeforeMessage runs before each one.
     virtual void SetInput(const std::string &sName,
                           std::function<void()> vfnBeforeMessage);
-    virtual void Field(const FieldView &field);
+    virtual void Field(const FieldView &) { ++nFields_; }
     virtual void Record(const RecordView &record);
     // Prints the error on stderr (and in the JSON stream) and counts it.
     virtual void Error(const ErrorView &error);
