@@ -43,6 +43,9 @@ TEST(ModcaText, DecodesNamesAndPrintableText) {
     }
     const Bytes abMixed = FnHex("C100C2");
     EXPECT_EQ(modca::sFnDecodeName(abMixed.data(), abMixed.size()), "A.B");
+    std::string sName = "an earlier name";  // replaced, not appended to
+    modca::FnDecodeName(abMixed.data(), abMixed.size(), &sName);
+    EXPECT_EQ(sName, "A.B");
 }
 
 TEST(ModcaTriplets, DecodesKnownTripletsAndStopsAtBadLengths) {
