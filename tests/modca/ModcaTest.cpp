@@ -170,6 +170,31 @@ TEST(ModcaStructure, NestsBeginsAndEndsAndReportsEveryProblem) {
     }
 }
 
+// An End names its Begin as decoded: a warning only where the two decode
+// differently, and none for an End that matches any name.
+TEST(ModcaStructure, WarnsWhenAnEndNamesAnotherBegin) {
+    const Bytes abBegin = FnHex("D7C7D5F0F0F0F001");  // PGN0000.
+    const struct {
+        const char *szEnd;
+        const char *szProblems;
+    } aCases[] = {
+        {"D7C7D5F0F0F0F0F2", "~name"},
+        {"D7C7D5F0F0F0F001", ""},
+        {"D7C7D5F0F0F0F002", ""},  // another unprintable byte: PGN0000. as well
+        {"FFFFFFFFFFFFFFFF", ""},
+    };
+    for (const auto &c : aCases) {
+        modca::StructureTracker tracker;
+        const Bytes abEnd = FnHex(c.szEnd);
+        tracker.Feed(0, 0xD3A8AF, abBegin.data(), abBegin.size());
+        tracker.Feed(17, 0xD3A9AF, abEnd.data(), abEnd.size());
+        std::string sProblems;
+        for (const auto &p : tracker.Problems())
+            sProblems += (p.fWarning ? "~" : "") + std::string(p.szCode);
+        EXPECT_EQ(sProblems, c.szProblems) << c.szEnd;
+    }
+}
+
 TEST(ModcaStructure, BoundsTheStackAndTracksPagesAndGroups) {
     modca::StructureTracker tracker;
     const Bytes abGroup = FnHex("D7C7D7F0F0F0F0F1");
