@@ -326,10 +326,6 @@ void Report::Record(const RecordView &record) {
     if (record.lpField != nullptr) ++nFields_;
 }
 
-Cursor Report::PutOffset(Cursor cursor, uint64_t ib) const {
-    return options_.fHex ? cursor.Hex(ib, 12) : cursor.Dec12(ib);
-}
-
 std::string Report::sFnOffset(uint64_t ib) const {
     char sz[32];
     snprintf(sz, sizeof sz, options_.fHex ? "%012" PRIX64 : "%012" PRIu64, ib);

@@ -98,9 +98,12 @@ class Report {
         return ferror(stdout) != 0;
 #endif
     }
-    std::string sFnOffset(uint64_t ib) const;            // listing column
-    Cursor PutOffset(Cursor cursor, uint64_t ib) const;  // the same, appended
-    std::string sFnMessageOffset(uint64_t ib) const;     // "offset N" in messages
+    std::string sFnOffset(uint64_t ib) const;  // listing column
+    // The same, appended.
+    Cursor PutOffset(Cursor cursor, uint64_t ib) const {
+        return options_.fHex ? cursor.Hex(ib, 12) : cursor.Dec12(ib);
+    }
+    std::string sFnMessageOffset(uint64_t ib) const;  // "offset N" in messages
     const TextDecoder &text_;
     const Options &options_;
     std::string sInput_;  // escaped for the terminal
