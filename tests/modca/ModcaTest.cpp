@@ -43,6 +43,9 @@ TEST(ModcaText, DecodesNamesAndPrintableText) {
     }
     const Bytes abMixed = FnHex("C100C2");
     EXPECT_EQ(modca::sFnDecodeName(abMixed.data(), abMixed.size()), "A.B");
+    std::string sName = "an earlier name";  // replaced, not appended to
+    modca::FnDecodeName(abMixed.data(), abMixed.size(), &sName);
+    EXPECT_EQ(sName, "A.B");
 }
 
 TEST(ModcaTriplets, DecodesKnownTripletsAndStopsAtBadLengths) {
@@ -95,20 +98,24 @@ TEST(ModcaFields, InterpretsNamesFontsTagsAndComments) {
         {0xD3EEEE, "A2A381A385948595A34099A49540F4F2", "|||statement run 42|0"},
         {0xD3EEEE, "0001", "||||0"},
     };
-    for (const auto &c : aCases) {
-        const Bytes ab = FnHex(c.szHex);
-        const modca::FieldInfo info =
-            modca::FnInterpretField(c.dwID, ab.data(), ab.size());
+    auto summary = [](const modca::FieldInfo &info) {
         std::string sFonts;
         for (const auto &f : info.fonts)
             sFonts += std::to_string(f.nLocalId) + ":" + f.sCharacterSet + "/" +
                       f.sCodePage + ";";
         const std::string sTag =
             info.sTagName.empty() ? "" : info.sTagName + "=" + info.sTagValue;
-        EXPECT_EQ(info.sObjectName + "|" + sTag + "|" + sFonts + "|" + info.sComment +
-                      "|" + (info.fMalformed ? "1" : "0"),
-                  c.szSummary)
-            << std::hex << c.dwID;
+        return info.sObjectName + "|" + sTag + "|" + sFonts + "|" + info.sComment + "|" +
+               (info.fMalformed ? "1" : "0") + "|" + std::to_string(info.triplets.size());
+    };
+    modca::FieldInfo reused;  // each case over the last: nothing of it may stay
+    for (const auto &c : aCases) {
+        const Bytes ab = FnHex(c.szHex);
+        const std::string sFresh =
+            summary(modca::FnInterpretField(c.dwID, ab.data(), ab.size()));
+        EXPECT_EQ(sFresh.substr(0, sFresh.rfind('|')), c.szSummary) << std::hex << c.dwID;
+        modca::FnInterpretField(c.dwID, ab.data(), ab.size(), &reused);
+        EXPECT_EQ(summary(reused), sFresh) << std::hex << c.dwID;
     }
 }
 
@@ -160,6 +167,31 @@ TEST(ModcaStructure, NestsBeginsAndEndsAndReportsEveryProblem) {
         for (const auto &s : c.problems) sExpected += s + " ";
         EXPECT_EQ(sFnRun(tracker, c, &depths), sExpected) << c.szName;
         EXPECT_EQ(depths, c.depths) << c.szName;
+    }
+}
+
+// An End names its Begin as decoded: a warning only where the two decode
+// differently, and none for an End that matches any name.
+TEST(ModcaStructure, WarnsWhenAnEndNamesAnotherBegin) {
+    const Bytes abBegin = FnHex("D7C7D5F0F0F0F001");  // PGN0000.
+    const struct {
+        const char *szEnd;
+        const char *szProblems;
+    } aCases[] = {
+        {"D7C7D5F0F0F0F0F2", "~name"},
+        {"D7C7D5F0F0F0F001", ""},
+        {"D7C7D5F0F0F0F002", ""},  // another unprintable byte: PGN0000. as well
+        {"FFFFFFFFFFFFFFFF", ""},
+    };
+    for (const auto &c : aCases) {
+        modca::StructureTracker tracker;
+        const Bytes abEnd = FnHex(c.szEnd);
+        tracker.Feed(0, 0xD3A8AF, abBegin.data(), abBegin.size());
+        tracker.Feed(17, 0xD3A9AF, abEnd.data(), abEnd.size());
+        std::string sProblems;
+        for (const auto &p : tracker.Problems())
+            sProblems += (p.fWarning ? "~" : "") + std::string(p.szCode);
+        EXPECT_EQ(sProblems, c.szProblems) << c.szEnd;
     }
 }
 

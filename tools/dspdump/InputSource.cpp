@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +16,10 @@ const uint8_t abBundledSample[] = {
 };
 
 constexpr uint16_t cbBlock = 4096;
+// What stdio reads from a file or pipe at once: the blocks come out of it
+// without a system call each. A read returns what a pipe holds, so a slow
+// writer's data still comes through block by block.
+constexpr size_t cbStdioBuffer = size_t{1} << 17;
 constexpr uint64_t cbProgressThreshold = uint64_t{64} << 20;
 constexpr uint64_t cbProgressStep = uint64_t{16} << 20;
 // Added line-end bytes further back than this are only counted.
@@ -44,15 +49,32 @@ InputSource::InputSource(const std::string &sPath) {
         sOpenError_ = strerror(EISDIR);
         return;
     }
+    if (!sPath.empty()) {
+        stdioBuffer_.reset(new char[cbStdioBuffer]);
+        setvbuf(fp_, stdioBuffer_.get(), _IOFBF, cbStdioBuffer);
+    }
     if (sPath.empty())
         cbSize_ = sizeof abBundledSample;
     else if (fstat(fileno(fp_), &st) == 0 && S_ISREG(st.st_mode))
         cbSize_ = st.st_size;
+    if (!sPath.empty() && cbSize_ != 0) Map();
     fOpen_ = true;
 }
 
 InputSource::~InputSource() {
+    if (lpbMap_ != nullptr) munmap(const_cast<uint8_t *>(lpbMap_), cbMap_);
     if (fp_ != nullptr) fclose(fp_);
+}
+
+// A regular file is read through a mapping of it: a block costs one copy,
+// without a system call or the kernel's copy. Where mapping fails, stdio reads.
+void InputSource::Map() {
+    if (cbSize_ != uint64_t(size_t(cbSize_))) return;  // larger than the address space
+    void *lpv = mmap(nullptr, size_t(cbSize_), PROT_READ, MAP_PRIVATE, fileno(fp_), 0);
+    if (lpv == MAP_FAILED) return;
+    madvise(lpv, size_t(cbSize_), MADV_SEQUENTIAL);
+    lpbMap_ = static_cast<const uint8_t *>(lpv);
+    cbMap_ = size_t(cbSize_);
 }
 
 uint16_t InputSource::Read(uint8_t *lpbDest, uint16_t cbWanted, void *lpContext,
@@ -70,7 +92,13 @@ uint16_t InputSource::Read(uint8_t *lpbDest, uint16_t cbWanted, void *lpContext,
 // One more block of the file into the ring; false at its end.
 bool InputSource::fFnFetch() {
     const size_t ib = cbRead_ % cbKept;
-    const size_t cb = fread(abFile_ + ib, 1, std::min<size_t>(cbBlock, cbKept - ib), fp_);
+    size_t cb = std::min<size_t>(cbBlock, cbKept - ib);
+    if (lpbMap_ != nullptr) {
+        cb = std::min<uint64_t>(cb, cbMap_ - cbRead_);
+        memcpy(abFile_ + ib, lpbMap_ + cbRead_, cb);
+    } else {
+        cb = fread(abFile_ + ib, 1, cb, fp_);
+    }
     cbRead_ += cb;
     return cb != 0;
 }

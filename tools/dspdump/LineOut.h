@@ -1,6 +1,8 @@
 // dspdump's own formatter for the listing and JSON lines: numbers and hex
-// bytes written straight into one reused line buffer, which goes to stdout
-// in one fwrite. The output is what the printf formats it replaces give.
+// bytes written straight into one large reused buffer, which goes to stdout
+// in one fwrite once it holds cbFlushAt characters (after every line when
+// stdout is a terminal). The output is what the printf formats it replaces
+// give.
 #ifndef VOKDSP_DSPDUMP_LINEOUT_H
 #define VOKDSP_DSPDUMP_LINEOUT_H
 
@@ -8,94 +10,268 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <memory>
 #include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace dspdump {
 
-// The two hex digits of every byte value.
-struct HexTable {
-    char ach[256][2];
-    constexpr HexTable() : ach() {
+// The two hex digits of every byte value, the two decimal digits of 0-99,
+// and the powers of ten (but 0 for 10^0, so that 0 has a digit).
+struct DigitTables {
+    char achHex[256][2];
+    char achDec[100][2];
+    uint64_t aqPow10[20];
+    constexpr DigitTables() : achHex(), achDec(), aqPow10() {
+        for (int n = 1; n < 20; ++n) aqPow10[n] = n == 1 ? 10 : 10 * aqPow10[n - 1];
         for (int b = 0; b < 256; ++b) {
-            ach[b][0] = "0123456789ABCDEF"[b >> 4];
-            ach[b][1] = "0123456789ABCDEF"[b & 0x0F];
+            achHex[b][0] = "0123456789ABCDEF"[b >> 4];
+            achHex[b][1] = "0123456789ABCDEF"[b & 0x0F];
+        }
+        for (int n = 0; n < 100; ++n) {
+            achDec[n][0] = char('0' + n / 10);
+            achDec[n][1] = char('0' + n % 10);
         }
     }
 };
-inline constexpr HexTable kHexTable{};
+inline constexpr DigitTables kDigits{};
+
+// Writes without bounds checks into room reserved beforehand (LineOut's
+// Reserve), for the parts of a line whose greatest length is known. A
+// method may store up to cchSlack characters past what it keeps.
+class Cursor {
+  public:
+    static constexpr size_t cchSlack = 48;
+
+    explicit Cursor(char *lpch) : lpch_(lpch) {}
+    char *lpch() const { return lpch_; }
+
+    Cursor &Chars(const char *lpch, size_t cch) {
+        memcpy(lpch_, lpch, cch);
+        lpch_ += cch;
+        return *this;
+    }
+    // A string literal: its length is known when compiled.
+    template <size_t N>
+    Cursor &Lit(const char (&sz)[N]) {
+        return Chars(sz, N - 1);
+    }
+    // The first cch of the N characters at lpch, all N stored in one go.
+    template <size_t N>
+    Cursor &Block(const char (&ach)[N], size_t cch) {
+        memcpy(lpch_, ach, N);
+        lpch_ += cch;
+        return *this;
+    }
+    Cursor &Char(char ch) {
+        *lpch_++ = ch;
+        return *this;
+    }
+    Cursor &Str(const char *sz) { return Chars(sz, strlen(sz)); }
+    Cursor &Str(const std::string &s) { return Chars(s.data(), s.size()); }
+    // "%-*s": sz, then blanks to nWidth.
+    Cursor &StrLeft(const char *sz, int nWidth) {
+        const size_t cch = strlen(sz);
+        return Chars(sz, cch).Spaces(nWidth - int(cch));
+    }
+    // s as a JSON string, in up to 2 * size + 2 characters. s holds
+    // printable ASCII, so only quotes and backslashes need escapes.
+    Cursor &JsonStr(const std::string &s) {
+        Char('"');
+        if (!fFnHasEscapes(s.data(), s.size()))
+            return Chars(s.data(), s.size()).Char('"');
+        for (const char c : s) {
+            if (c == '"' || c == '\\') Char('\\');
+            Char(c);
+        }
+        return Char('"');
+    }
+    // n copies of ch; up to cchSlack of them in one fixed-size store.
+    Cursor &Fill(char ch, int n) {
+        if (n <= 0) return *this;
+        memset(lpch_, ch, size_t(n) <= cchSlack ? cchSlack : size_t(n));
+        lpch_ += n;
+        return *this;
+    }
+    Cursor &Spaces(int n) { return Fill(' ', n); }
+    // "%*llu" (nWidth blank-padded) or, with chPad '0', "%0*llu".
+    Cursor &Dec(uint64_t q, int nWidth = 0, char chPad = ' ') {
+        int cch = nWidth;  // a padded number in its width: the pad stored first
+        if (nWidth > 0 && nWidth < 20 && q < kDigits.aqPow10[nWidth])
+            memset(lpch_, chPad, cchSlack);
+        else
+            Fill(chPad, nWidth - (cch = nFnDecDigits(q)));
+        char *lpch = lpch_ += cch;
+        for (; q >= 100; q /= 100) {
+            lpch -= 2;
+            memcpy(lpch, kDigits.achDec[q % 100], 2);
+        }
+        if (q >= 10)
+            memcpy(lpch - 2, kDigits.achDec[q], 2);
+        else
+            lpch[-1] = char('0' + q);
+        return *this;
+    }
+    // "%012llu", the listing's offset column, without a loop.
+    Cursor &Dec12(uint64_t q) {
+        if (q >= kDigits.aqPow10[12]) return Dec(q, 12, '0');
+        const uint32_t dwHigh = uint32_t(q / 100000000), dwLow = uint32_t(q % 100000000);
+        Digits4(dwHigh);
+        Digits4(dwLow / 10000);
+        return Digits4(dwLow % 10000);
+    }
+    // "%0*llX": upper-case hex digits, zero-padded to nDigits.
+    Cursor &Hex(uint64_t q, int nDigits) {
+        const int cDigits = (67 - __builtin_clzll(q | 1)) / 4;
+        Fill('0', nDigits - cDigits);
+        lpch_ += cDigits;
+        for (char *lpch = lpch_; lpch != lpch_ - cDigits; q >>= 4)
+            *--lpch = kDigits.achHex[q & 0x0F][1];
+        return *this;
+    }
+    // "%02X" of one byte.
+    Cursor &HexByte(uint8_t b) { return Chars(kDigits.achHex[b], 2); }
+    // Two upper-case hex digits a byte.
+    Cursor &HexBytes(const uint8_t *lpb, size_t cb);
+
+    // Characters Dec and Hex write at most, padding aside.
+    static constexpr size_t cchMaxNumber = 20;
+
+  private:
+    // The four digits of dw < 10000.
+    Cursor &Digits4(uint32_t dw) {
+        memcpy(lpch_, kDigits.achDec[dw / 100], 2);
+        memcpy(lpch_ + 2, kDigits.achDec[dw % 100], 2);
+        lpch_ += 4;
+        return *this;
+    }
+    // Whether lpch[0, cch) holds a quote or a backslash; eight at a time,
+    // each tested for a zero byte after an exclusive or.
+    static bool fFnHasEscapes(const char *lpch, size_t cch) {
+        constexpr uint64_t qwOnes = 0x0101010101010101u, qwHigh = 0x8080808080808080u;
+        uint64_t qwFound = 0;
+        size_t i = 0;
+        for (; i + 8 <= cch; i += 8) {
+            uint64_t qw;
+            memcpy(&qw, lpch + i, 8);
+            const uint64_t qwQuote = qw ^ (qwOnes * '"'), qwSlash = qw ^ (qwOnes * '\\');
+            qwFound |=
+                (((qwQuote - qwOnes) & ~qwQuote) | ((qwSlash - qwOnes) & ~qwSlash)) &
+                qwHigh;
+        }
+        for (; i < cch; ++i) qwFound |= (lpch[i] == '"') | (lpch[i] == '\\');
+        return qwFound != 0;
+    }
+    // From the bit length: log10(2) is about 1233 / 4096.
+    static int nFnDecDigits(uint64_t q) {
+        const int n = ((64 - __builtin_clzll(q | 1)) * 1233) >> 12;
+        return n + (q >= kDigits.aqPow10[n]);
+    }
+#if defined(__SSE2__)
+    // Sixteen nibbles as hex digits: each plus '0', and 7 more above 9.
+    void StoreHex(__m128i mNibbles) {
+        const __m128i mAbove9 = _mm_cmpgt_epi8(mNibbles, _mm_set1_epi8(9));
+        const __m128i mDigits =
+            _mm_add_epi8(_mm_add_epi8(mNibbles, _mm_set1_epi8('0')),
+                         _mm_and_si128(mAbove9, _mm_set1_epi8('A' - '0' - 10)));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(lpch_), mDigits);
+        lpch_ += 16;
+    }
+    void StoreHexBytes(__m128i m, bool fHigh) {
+        const __m128i mHigh = _mm_and_si128(_mm_srli_epi16(m, 4), _mm_set1_epi8(0x0F));
+        const __m128i mLow = _mm_and_si128(m, _mm_set1_epi8(0x0F));
+        StoreHex(_mm_unpacklo_epi8(mHigh, mLow));
+        if (fHigh) StoreHex(_mm_unpackhi_epi8(mHigh, mLow));
+    }
+#endif
+
+    char *lpch_;
+};
+
+inline Cursor &Cursor::HexBytes(const uint8_t *lpb, size_t cb) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= cb; i += 16)
+        StoreHexBytes(_mm_loadu_si128(reinterpret_cast<const __m128i *>(lpb + i)), true);
+    if (i + 8 <= cb) {
+        StoreHexBytes(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(lpb + i)), false);
+        i += 8;
+    }
+#endif
+    for (; i < cb; ++i) Chars(kDigits.achHex[lpb[i]], 2);
+    return *this;
+}
 
 class LineOut {
   public:
-    LineOut &Chars(const char *lpch, size_t cch) {
-        memcpy(lpchFnRoom(cch), lpch, cch);
-        cch_ += cch;
+    // Characters held before Emit writes them out.
+    static constexpr size_t cbFlushAt = size_t{1} << 16;
+
+    LineOut();
+    LineOut(const LineOut &) = delete;
+    LineOut &operator=(const LineOut &) = delete;
+
+    // Room for cch characters at the end; Commit(cursor) keeps what was
+    // written through the cursor.
+    Cursor Reserve(size_t cch) {
+        if (size_t(lpchEnd_ - lpch_) < cch + Cursor::cchSlack)
+            Grow(cch + Cursor::cchSlack);
+        return Cursor(lpch_);
+    }
+    LineOut &Commit(const Cursor &cursor) {
+        lpch_ = cursor.lpch();
         return *this;
+    }
+
+    LineOut &Chars(const char *lpch, size_t cch) {
+        return Commit(Reserve(cch).Chars(lpch, cch));
+    }
+    template <size_t N>
+    LineOut &Lit(const char (&sz)[N]) {
+        return Chars(sz, N - 1);
     }
     LineOut &Str(const char *sz) { return Chars(sz, strlen(sz)); }
     LineOut &Str(const std::string &s) { return Chars(s.data(), s.size()); }
-    LineOut &Char(char ch) {
-        *lpchFnRoom(1) = ch;
-        ++cch_;
-        return *this;
-    }
-    LineOut &Spaces(int n) { return Fill(' ', n); }
-    // "%-*s": sz, then blanks to nWidth.
-    LineOut &StrLeft(const char *sz, int nWidth) {
-        const size_t cch = strlen(sz);
-        Chars(sz, cch);
-        return Spaces(nWidth - int(cch));
-    }
-    // "%*llu" (nWidth blank-padded) or, with chPad '0', "%0*llu".
+    LineOut &Char(char ch) { return Commit(Reserve(1).Char(ch)); }
+    LineOut &Spaces(int n) { return Commit(Reserve(n > 0 ? n : 0).Spaces(n)); }
     LineOut &Dec(uint64_t q, int nWidth = 0, char chPad = ' ') {
-        char ach[20];
-        int ich = sizeof ach;
-        do {
-            ach[--ich] = char('0' + q % 10);
-            q /= 10;
-        } while (q != 0);
-        Fill(chPad, nWidth - (int(sizeof ach) - ich));
-        return Chars(ach + ich, sizeof ach - ich);
+        return Commit(Reserve(Cursor::cchMaxNumber + (nWidth > 0 ? nWidth : 0))
+                          .Dec(q, nWidth, chPad));
     }
-    // "%0*llX": upper-case hex digits, zero-padded to nDigits.
     LineOut &Hex(uint64_t q, int nDigits) {
-        char ach[16];
-        int ich = sizeof ach;
-        do {
-            ach[--ich] = kHexTable.ach[q & 0x0F][1];
-            q >>= 4;
-        } while (q != 0);
-        Fill('0', nDigits - (int(sizeof ach) - ich));
-        return Chars(ach + ich, sizeof ach - ich);
+        return Commit(
+            Reserve(Cursor::cchMaxNumber + (nDigits > 0 ? nDigits : 0)).Hex(q, nDigits));
     }
-    // Two upper-case hex digits a byte, from a table.
-    LineOut &HexBytes(const uint8_t *lpb, uint32_t cb) {
-        char *lpch = lpchFnRoom(2 * size_t{cb});
-        for (uint32_t i = 0; i < cb; ++i, lpch += 2)
-            memcpy(lpch, kHexTable.ach[lpb[i]], 2);
-        cch_ += 2 * size_t{cb};
-        return *this;
+    LineOut &HexBytes(const uint8_t *lpb, size_t cb) {
+        return Commit(Reserve(2 * cb).HexBytes(lpb, cb));
     }
-    // Writes the line out and starts the next.
+    // Characters held; lpchAt(ich) is the ich-th; Truncate drops those after
+    // the first cch.
+    size_t Size() const { return size_t(lpch_ - lpchBuffer_); }
+    const char *lpchAt(size_t ich) const { return lpchBuffer_ + ich; }
+    void Truncate(size_t cch) { lpch_ = lpchBuffer_ + cch; }
+
+    // A line is complete: written out when enough have gathered.
     void Emit() {
-        fwrite(ab_.data(), 1, cch_, stdout);
-        cch_ = 0;
+        if (fEachLine_ || Size() >= cbFlushAt) Flush();
+    }
+    // Writes out everything held.
+    void Flush() {
+        if (Size() != 0) fwrite(lpchBuffer_, 1, Size(), stdout);
+        lpch_ = lpchBuffer_;
     }
 
   private:
-    LineOut &Fill(char ch, int n) {
-        if (n <= 0) return *this;
-        memset(lpchFnRoom(size_t(n)), ch, size_t(n));
-        cch_ += size_t(n);
-        return *this;
-    }
-    // Where the next cch characters go; the buffer grows as needed.
-    char *lpchFnRoom(size_t cch) {
-        if (cch_ + cch > ab_.size()) ab_.resize(2 * (cch_ + cch) + 256);
-        return &ab_[cch_];
-    }
+    void Grow(size_t cch);
 
-    std::string ab_;  // the line so far is its first cch_ characters
-    size_t cch_ = 0;
+    std::unique_ptr<char[]> buffer_;
+    char *lpchBuffer_ = nullptr;  // the held characters are [lpchBuffer_, lpch_)
+    char *lpch_ = nullptr;
+    char *lpchEnd_ = nullptr;
+    bool fEachLine_ = false;  // stdout is a terminal
 };
 
 }  // namespace dspdump

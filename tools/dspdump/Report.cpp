@@ -16,6 +16,7 @@ using namespace modca;
 namespace {
 
 constexpr uint32_t cbListedData = 16;  // data bytes a listing line shows
+constexpr size_t cchNumber = Cursor::cchMaxNumber;
 
 void vFnPutJsonString(const std::string &s) {
     putchar('"');
@@ -30,37 +31,83 @@ void vFnPutJsonString(const std::string &s) {
     putchar('"');
 }
 
+// Columns that depend on a field's identifier alone, formatted once for each
+// identifier met and copied after that in one fixed-size store.
+class IdColumns {
+  public:
+    static constexpr size_t cchSlot = 120;
+
+    // format(name, cursor) writes the columns and returns the cursor after.
+    template <class Format>
+    Cursor Put(uint32_t dwID, Cursor cursor, Format format) {
+        Slot &slot = aSlots_[(dwID ^ dwID >> 8) & 0xFF];
+        if (slot.cch != 0 && slot.dwID == dwID) return cursor.Block(slot.ach, slot.cch);
+        const char *lpchStart = cursor.lpch();
+        cursor = format(FnFieldName(dwID), cursor);
+        const size_t cch = size_t(cursor.lpch() - lpchStart);
+        if (cch > cchSlot) return cursor;  // too long to keep: formatted each time
+        memcpy(slot.ach, lpchStart, cch);
+        slot.cch = uint32_t(cch);
+        slot.dwID = dwID;
+        return cursor;
+    }
+
+  private:
+    struct Slot {
+        uint32_t dwID = 0;
+        uint32_t cch = 0;  // 0: empty
+        char ach[cchSlot];
+    };
+    Slot aSlots_[256];
+};
+
+// Characters a field's identifier columns and numbers take at most (names
+// are far shorter), and its notes.
+size_t cchFnFieldRoom(const FieldView &field) {
+    size_t cch = 4 * cchNumber + 320;
+    if (field.lpNotes != nullptr)
+        cch += 2 * size_t(field.lpNotes->nDepth > 0 ? field.lpNotes->nDepth : 0) +
+               cchFnNotesRoom(*field.lpNotes);
+    return cch;
+}
+
 class ListingReport : public Report {
   public:
     using Report::Report;
 
     void Field(const FieldView &field) override {
         Report::Field(field);
-        if (nFields_ == 1 && nRecords_ == 0)
+        if (nFields_ == 1 && nRecords_ == 0) {
+            out_.Flush();
             printf("%-12s %6s  %-6s %-3s  %-40s %5s %5s %5s  %s\n", szFnOffsetHeading(),
                    "length", "id", "abr", "name", "flags", "seq", "data",
                    "first data bytes");
-        PutOffset(&out_, field.ibOffset).Char(' ');
-        PutField(field);
-        out_.Char('\n').Emit();
+        }
+        Cursor cursor = out_.Reserve(cchNumber + 2 + cchFnFieldRoom(field));
+        cursor = PutField(field, PutOffset(cursor, field.ibOffset).Char(' '));
+        out_.Commit(cursor.Char('\n')).Emit();
     }
 
     void Record(const RecordView &record) override {
         Report::Record(record);
-        if (nRecords_ == 1)
+        if (nRecords_ == 1) {
+            out_.Flush();
             printf("%8s %-12s %2s %3s %6s  %s\n", "record", szFnOffsetHeading(), "cc",
                    "trc", "length", "data");
-        out_.Dec(record.nRecord, 8).Char(' ');
-        PutOffset(&out_, record.ibOffset).Char(' ').Hex(record.bCC, 2).Char(' ');
-        out_.Dec(record.bTRC, 3).Char(' ').Dec(record.cbData, 6).Spaces(2);
+        }
+        Cursor cursor = out_.Reserve(
+            5 * cchNumber + 16 +
+            (record.lpField ? cchFnFieldRoom(*record.lpField) : record.cbData));
+        cursor = PutOffset(cursor.Dec(record.nRecord, 8).Char(' '), record.ibOffset);
+        cursor.Char(' ').HexByte(record.bCC).Char(' ');
+        cursor.Dec(record.bTRC, 3).Char(' ').Dec(record.cbData, 6).Spaces(2);
         if (record.lpField != nullptr) {
-            out_.Str("field ");
-            PutField(*record.lpField);
+            cursor = PutField(*record.lpField, cursor.Lit("field "));
         } else {
             for (uint16_t i = 0; i < record.cbData; ++i)
-                out_.Char(text_.cFnShow(record.lpbData[i]));
+                cursor.Char(text_.cFnShow(record.lpbData[i]));
         }
-        out_.Char('\n').Emit();
+        out_.Commit(cursor.Char('\n')).Emit();
     }
 
   private:
@@ -68,27 +115,35 @@ class ListingReport : public Report {
         return options_.fHex ? "offset(hex)" : "offset(dec)";
     }
 
-    void PutField(const FieldView &field) {
-        const FieldName &name = NameOf(field.dwID);
-        const FieldNotes *lpNotes = field.lpNotes;
-        const int nIndent = lpNotes && lpNotes->nDepth > 0 ? 2 * lpNotes->nDepth : 0;
-        out_.Dec(field.cbLength, 6)
-            .Spaces(2)
-            .Hex(field.dwID, 6)
-            .Char(' ')
-            .Spaces(nIndent);
-        out_.StrLeft(name.szAbbreviation, 3).Spaces(2);
-        out_.StrLeft(name.szName, nIndent < 40 ? 40 - nIndent : 0).Spaces(4);
-        out_.Hex(field.bFlags, 2).Char(' ').Dec(field.wSeq, 5).Char(' ');
-        out_.Dec(field.cbData, 5).Spaces(2);
-        const uint32_t cbShown =
-            field.cbData < cbListedData ? field.cbData : cbListedData;
-        out_.HexBytes(field.lpbData, cbShown);
-        if (lpNotes && !lpNotes->sText.empty())
-            out_.Spaces(int(2 * (cbListedData - cbShown)) + 2).Str(lpNotes->sText);
+    // "%06X %*s%-3s  %-*s    ": identifier, indent, abbreviation and name.
+    Cursor PutNames(uint32_t dwID, int nIndent, Cursor cursor) {
+        const auto format = [dwID, nIndent](const FieldName &name, Cursor to) {
+            to.Hex(dwID, 6).Char(' ').Spaces(nIndent);
+            to.StrLeft(name.szAbbreviation, 3).Spaces(2);
+            return to.StrLeft(name.szName, nIndent < 40 ? 40 - nIndent : 0).Spaces(4);
+        };
+        if (nIndent == 0) return names_.Put(dwID, cursor, format);
+        return format(FnFieldName(dwID), cursor);
     }
 
-    LineOut out_;
+    Cursor PutField(const FieldView &field, Cursor cursor) {
+        const FieldNotes *lpNotes = field.lpNotes;
+        const int nIndent = lpNotes && lpNotes->nDepth > 0 ? 2 * lpNotes->nDepth : 0;
+        cursor = PutNames(field.dwID, nIndent, cursor.Dec(field.cbLength, 6).Lit("  "));
+        const uint32_t cbShown =
+            field.cbData < cbListedData ? field.cbData : cbListedData;
+        cursor.HexByte(field.bFlags).Char(' ').Dec(field.wSeq, 5).Char(' ');
+        cursor.Dec(field.cbData, 5).Lit("  ").HexBytes(field.lpbData, cbShown);
+        if (lpNotes == nullptr || lpNotes->lpInfo == nullptr) return cursor;
+        // The notes after the data column, or nothing when there are none.
+        Cursor notes = cursor;
+        notes.Spaces(int(2 * (cbListedData - cbShown)) + 2);
+        const char *lpchNotes = notes.lpch();
+        notes = FnPutNotesText(*lpNotes->lpInfo, notes);
+        return notes.lpch() != lpchNotes ? notes : cursor;
+    }
+
+    IdColumns names_;
 };
 
 class JsonReport : public Report {
@@ -97,33 +152,35 @@ class JsonReport : public Report {
 
     void Field(const FieldView &field) override {
         Report::Field(field);
-        out_.Str("{\"offset\":").Dec(field.ibOffset).Char(',');
-        PutFieldMembers(field);
-        out_.Str("}\n").Emit();
+        Cursor cursor = out_.Reserve(cchNumber + 16 + cchFnMembersRoom(field));
+        cursor = PutFieldMembers(
+            field, cursor.Lit("{\"offset\":").Dec(field.ibOffset).Char(','));
+        out_.Commit(cursor.Lit("}\n")).Emit();
     }
 
     void Record(const RecordView &record) override {
         Report::Record(record);
-        out_.Str("{\"record\":").Dec(record.nRecord).Str(",\"offset\":");
-        out_.Dec(record.ibOffset).Str(",\"cc\":\"").Hex(record.bCC, 2);
-        out_.Str("\",\"trc\":").Dec(record.bTRC).Str(",\"length\":").Dec(record.cbData);
+        const size_t cchData = 2 * size_t{record.cbData};  // hex, or text escaped
+        Cursor cursor =
+            out_.Reserve(4 * cchNumber + 80 + cchData +
+                         (record.lpField ? cchFnMembersRoom(*record.lpField) : cchData));
+        cursor.Lit("{\"record\":").Dec(record.nRecord).Lit(",\"offset\":");
+        cursor.Dec(record.ibOffset).Lit(",\"cc\":\"").HexByte(record.bCC);
+        cursor.Lit("\",\"trc\":").Dec(record.bTRC).Lit(",\"length\":").Dec(record.cbData);
         if (record.lpField != nullptr) {
-            out_.Str(",\"field\":{");
-            PutFieldMembers(*record.lpField);
-            out_.Str("},");
+            cursor = PutFieldMembers(*record.lpField, cursor.Lit(",\"field\":{"));
+            cursor.Lit("},");
         } else {
-            out_.Str(",\"text\":\"");
+            cursor.Lit(",\"text\":\"");
             for (uint16_t i = 0; i < record.cbData; ++i) {
                 const char c = text_.cFnShow(record.lpbData[i]);
-                if (c == '"' || c == '\\') out_.Char('\\');
-                out_.Char(c);
+                if (c == '"' || c == '\\') cursor.Char('\\');
+                cursor.Char(c);
             }
-            out_.Str("\",");
+            cursor.Lit("\",");
         }
-        out_.Str("\"data\":\"")
-            .HexBytes(record.lpbData, record.cbData)
-            .Str("\"}\n")
-            .Emit();
+        cursor.Lit("\"data\":\"").HexBytes(record.lpbData, record.cbData);
+        out_.Commit(cursor.Lit("\"}\n")).Emit();
     }
 
     void Error(const ErrorView &error) override {
@@ -132,17 +189,25 @@ class JsonReport : public Report {
     }
 
   private:
-    void PutFieldMembers(const FieldView &field) {
-        const FieldName &name = NameOf(field.dwID);
-        out_.Str("\"length\":").Dec(field.cbLength).Str(",\"id\":\"").Hex(field.dwID, 6);
-        out_.Str("\",\"type\":\"").Str(name.szAbbreviation).Str("\",\"name\":\"");
-        out_.Str(name.szName).Str("\",\"flags\":\"").Hex(field.bFlags, 2);
-        out_.Str("\",\"seq\":").Dec(field.wSeq).Str(",\"dataLength\":").Dec(field.cbData);
-        out_.Str(",\"data\":\"").HexBytes(field.lpbData, field.cbData).Char('"');
-        if (field.lpNotes) out_.Str(field.lpNotes->sJson);
+    static size_t cchFnMembersRoom(const FieldView &field) {
+        return cchFnFieldRoom(field) + 2 * size_t{field.cbData};
     }
 
-    LineOut out_;
+    Cursor PutFieldMembers(const FieldView &field, Cursor cursor) {
+        cursor.Lit("\"length\":").Dec(field.cbLength);
+        cursor =
+            members_.Put(field.dwID, cursor, [&field](const FieldName &name, Cursor to) {
+                to.Lit(",\"id\":\"").Hex(field.dwID, 6);
+                to.Lit("\",\"type\":\"").Str(name.szAbbreviation).Lit("\",\"name\":\"");
+                return to.Str(name.szName).Lit("\",\"flags\":\"");
+            });
+        cursor.HexByte(field.bFlags).Lit("\",\"seq\":").Dec(field.wSeq);
+        cursor.Lit(",\"dataLength\":").Dec(field.cbData).Lit(",\"data\":\"");
+        cursor.HexBytes(field.lpbData, field.cbData).Char('"');
+        return field.lpNotes ? FnPutNotesJson(*field.lpNotes, cursor) : cursor;
+    }
+
+    IdColumns members_;
 };
 
 // Only the summary counts fields by identifier: the table grows with every
@@ -255,22 +320,10 @@ void Report::SetInput(const std::string &sName, std::function<void()> vfnBeforeM
     vfnBeforeMessage_ = std::move(vfnBeforeMessage);
 }
 
-void Report::Field(const FieldView &) { ++nFields_; }
-
 void Report::Record(const RecordView &record) {
     ++nRecords_;
     if (record.fNewPage) ++nPages_;
     if (record.lpField != nullptr) ++nFields_;
-}
-
-const FieldName &Report::NameOf(uint32_t dwID) {
-    const FieldName *&lpName = alpNames_[(dwID ^ dwID >> 8) & 0xFF];
-    if (lpName == nullptr || lpName->dwID != dwID) lpName = &FnFieldName(dwID);
-    return *lpName;
-}
-
-LineOut &Report::PutOffset(LineOut *lpOut, uint64_t ib) const {
-    return options_.fHex ? lpOut->Hex(ib, 12) : lpOut->Dec(ib, 12, '0');
 }
 
 std::string Report::sFnOffset(uint64_t ib) const {
@@ -289,7 +342,7 @@ std::string Report::sFnMessageOffset(uint64_t ib) const {
 void Report::Error(const ErrorView &error) {
     std::string sError = sFnMessageOffset(error.ibOffset) + ": " + error.sMessage;
     if (error.szStatus != nullptr) sError += std::string(" (") + error.szStatus + ")";
-    fflush(stdout);
+    FlushOutput();
     if (vfnBeforeMessage_) vfnBeforeMessage_();
     fprintf(stderr, "dspdump: %s: %s\n", sInput_.c_str(), sError.c_str());
     if (nErrors_++ == 0) sFirstError_ = sError;
@@ -297,18 +350,19 @@ void Report::Error(const ErrorView &error) {
 }
 
 void Report::Note(uint64_t ibOffset, const std::string &sMessage) {
-    fflush(stdout);
+    FlushOutput();
     if (vfnBeforeMessage_) vfnBeforeMessage_();
     fprintf(stderr, "dspdump: %s: %s: %s\n", sInput_.c_str(),
             sFnMessageOffset(ibOffset).c_str(), sMessage.c_str());
 }
 
-bool Report::OutputFailed() {
-    if (nWriteErrno_ == 0 && ferror(stdout)) nWriteErrno_ = errno != 0 ? errno : EIO;
-    return nWriteErrno_ != 0;
+void Report::FlushOutput() {
+    out_.Flush();
+    fflush(stdout);
 }
 
 int Report::Finish(uint64_t) {
+    out_.Flush();
     if (fflush(stdout) != 0 && nWriteErrno_ == 0) nWriteErrno_ = errno;
     if (OutputFailed()) {
         if (nWriteErrno_ == EPIPE) return 1;  // a closed pipe, where SIGPIPE is ignored

@@ -3,24 +3,19 @@
 #ifndef VOKDSP_DSPDUMP_REPORT_H
 #define VOKDSP_DSPDUMP_REPORT_H
 
+#include <errno.h>
 #include <stdint.h>
+#include <stdio.h>
 
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "FieldNames.h"
+#include "FieldNotes.h"
 #include "LineOut.h"
 #include "Options.h"
 
 namespace dspdump {
-
-// What the structure modes add to a field's line (StructureDump.cpp).
-struct FieldNotes {
-    int nDepth = -1;    // --tree: nesting depth to indent by
-    std::string sText;  // decoded names and text for the listing
-    std::string sJson;  // the same as JSON members, each starting with ','
-};
 
 struct FieldView {
     uint64_t ibOffset = 0;  // where the field (or its record) starts in the input
@@ -75,7 +70,7 @@ class Report {
     // The input's name for messages; vfnBeforeMessage runs before each one.
     virtual void SetInput(const std::string &sName,
                           std::function<void()> vfnBeforeMessage);
-    virtual void Field(const FieldView &field);
+    virtual void Field(const FieldView &) { ++nFields_; }
     virtual void Record(const RecordView &record);
     // Prints the error on stderr (and in the JSON stream) and counts it.
     virtual void Error(const ErrorView &error);
@@ -83,16 +78,32 @@ class Report {
     void Note(uint64_t ibOffset, const std::string &sMessage);
     void LineCut() { ++nLinesCut_; }
     // True once a write to stdout has failed: the dump loops stop.
-    bool OutputFailed();
+    bool OutputFailed() {
+        if (nWriteErrno_ == 0 && fFnStdoutFailed())
+            nWriteErrno_ = errno != 0 ? errno : EIO;
+        return nWriteErrno_ != 0;
+    }
+    // Writes out the lines held and flushes stdout.
+    virtual void FlushOutput();
     // Closes the output; returns the exit status.
     virtual int Finish(uint64_t cbRead);
 
   protected:
-    // modca::FnFieldName through a small cache: it searches a table.
-    const modca::FieldName &NameOf(uint32_t dwID);
-    std::string sFnOffset(uint64_t ib) const;               // listing column
-    LineOut &PutOffset(LineOut *lpOut, uint64_t ib) const;  // the same, appended
-    std::string sFnMessageOffset(uint64_t ib) const;        // "offset N" in messages
+    // stdout's error flag; only this thread writes there, so its lock is
+    // not taken where the C library allows.
+    static bool fFnStdoutFailed() {
+#if defined(__GLIBC__)
+        return ferror_unlocked(stdout) != 0;
+#else
+        return ferror(stdout) != 0;
+#endif
+    }
+    std::string sFnOffset(uint64_t ib) const;  // listing column
+    // The same, appended.
+    Cursor PutOffset(Cursor cursor, uint64_t ib) const {
+        return options_.fHex ? cursor.Hex(ib, 12) : cursor.Dec12(ib);
+    }
+    std::string sFnMessageOffset(uint64_t ib) const;  // "offset N" in messages
     const TextDecoder &text_;
     const Options &options_;
     std::string sInput_;  // escaped for the terminal
@@ -106,7 +117,7 @@ class Report {
     uint64_t cbSkipped_ = 0;
     std::string sFirstError_;
     int nWriteErrno_ = 0;
-    const modca::FieldName *alpNames_[256] = {};
+    LineOut out_;  // the listing's or the JSON lines, held for one large write
 };
 
 std::unique_ptr<Report> FnMakeReport(const Options &options, const TextDecoder &text);

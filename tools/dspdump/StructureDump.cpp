@@ -28,118 +28,6 @@ std::string sFnJson(const std::string &s) {
     return sQuoted + '"';
 }
 
-std::string sFnHexByte(int n) {
-    char sz[4];
-    snprintf(sz, sizeof sz, "%02X", n & 0xFF);
-    return sz;
-}
-
-const char *szFnFqnName(int nType) {
-    switch (nType) {
-        case modca::nFqnResourceReference:
-            return "resource";
-        case modca::nFqnCodePage:
-            return "codepage";
-        case modca::nFqnCharacterSet:
-            return "charset";
-        case modca::nFqnCodedFont:
-            return "font";
-        case modca::nFqnObjectInternal:
-            return "object";
-        case modca::nFqnObjectExternal:
-            return "external";
-        default:
-            return "name";
-    }
-}
-
-void FnAppend(std::string *lps, const std::string &sPart) {
-    if (!lps->empty()) *lps += ' ';
-    *lps += sPart;
-}
-
-std::string sFnFontText(const modca::FontMapping &font) {
-    std::string s = font.nLocalId < 0 ? "" : std::to_string(font.nLocalId) + "=";
-    if (!font.sCodedFont.empty()) return s + font.sCodedFont;
-    return s + font.sCharacterSet + "/" + font.sCodePage;
-}
-
-std::string sFnFontsJson(const std::vector<modca::FontMapping> &fonts) {
-    std::string s = ",\"fonts\":[";
-    for (const modca::FontMapping &font : fonts) {
-        if (s.back() != '[') s += ',';
-        s += "{\"localId\":" + std::to_string(font.nLocalId);
-        if (!font.sCodedFont.empty()) s += ",\"codedFont\":" + sFnJson(font.sCodedFont);
-        s += ",\"characterSet\":" + sFnJson(font.sCharacterSet) +
-             ",\"codePage\":" + sFnJson(font.sCodePage) + "}";
-    }
-    return s + "]";
-}
-
-std::string sFnTripletsJson(const std::vector<modca::Triplet> &triplets) {
-    std::string s = ",\"triplets\":[";
-    for (const modca::Triplet &t : triplets) {
-        if (s.back() != '[') s += ',';
-        s += "{\"id\":\"" + sFnHexByte(t.bId) + "\"";
-        if (t.nType >= 0) s += ",\"type\":\"" + sFnHexByte(t.nType) + "\"";
-        if (!t.sValue.empty()) s += ",\"value\":" + sFnJson(t.sValue);
-        s += "}";
-    }
-    return s + "]";
-}
-
-// Names in triplets that the text line shows besides a field's own name:
-// those of fields that neither map fonts nor tag.
-std::string sFnTripletNames(const FieldInfo &info) {
-    std::string s;
-    if (!info.fonts.empty() || !info.sTagName.empty()) return s;
-    for (const modca::Triplet &t : info.triplets)
-        if (t.bId == modca::bFullyQualifiedName && !t.sValue.empty())
-            FnAppend(&s, std::string(szFnFqnName(t.nType)) + "=" + t.sValue);
-    return s;
-}
-
-// The notes as JSON members, for --json.
-std::string sFnNotesJson(const FieldInfo &info, int nDepth) {
-    std::string sJson;
-    if (nDepth >= 0) sJson += ",\"depth\":" + std::to_string(nDepth);
-    if (!info.sObjectName.empty())
-        sJson += ",\"objectName\":" + sFnJson(info.sObjectName);
-    if (!info.sTagName.empty() || !info.sTagValue.empty())
-        sJson += ",\"tag\":{\"name\":" + sFnJson(info.sTagName) +
-                 ",\"value\":" + sFnJson(info.sTagValue) + "}";
-    if (!info.fonts.empty()) sJson += sFnFontsJson(info.fonts);
-    if (!info.sComment.empty()) sJson += ",\"comment\":" + sFnJson(info.sComment);
-    if (!info.triplets.empty()) sJson += sFnTripletsJson(info.triplets);
-    if (info.fMalformed) sJson += ",\"malformedTriplets\":true";
-    return sJson;
-}
-
-// The notes as text for the listing.
-std::string sFnNotesText(const FieldInfo &info) {
-    std::string sText;
-    if (!info.sObjectName.empty()) FnAppend(&sText, info.sObjectName);
-    if (!info.sTagName.empty() || !info.sTagValue.empty())
-        FnAppend(&sText, info.sTagName + "=" + info.sTagValue);
-    for (const modca::FontMapping &font : info.fonts) FnAppend(&sText, sFnFontText(font));
-    const std::string sNames = sFnTripletNames(info);
-    if (!sNames.empty()) FnAppend(&sText, sNames);
-    if (!info.sComment.empty()) FnAppend(&sText, "\"" + info.sComment + "\"");
-    if (info.fMalformed) FnAppend(&sText, "(malformed triplets)");
-    return sText;
-}
-
-// Only the form the report prints is built.
-FieldNotes FnNotes(const FieldInfo &info, int nDepth, bool fJson) {
-    FieldNotes notes;
-    notes.nDepth = nDepth;
-    if (fJson)
-        notes.sJson = sFnNotesJson(info, nDepth);
-    else
-        notes.sText = sFnNotesText(info);
-    return notes;
-}
-
 uint32_t cbFnRecord(const FieldView &field) {
     return field.cbRecord != 0 ? field.cbRecord : field.cbLength;
 }
@@ -278,6 +166,10 @@ class StructureReport : public Report {
         Report::SetInput(sName, vfnBeforeMessage);
         inner_->SetInput(sName, vfnBeforeMessage);
     }
+    void FlushOutput() override {
+        inner_->FlushOutput();
+        Report::FlushOutput();
+    }
     void Field(const FieldView &field) override;
     void Error(const ErrorView &error) override {
         ++nProblems_;
@@ -310,6 +202,7 @@ class StructureReport : public Report {
     std::vector<SavedBegin> saved_;  // --page: the open Begins by depth
     uint64_t nPagesShown_ = 0;
     uint64_t nProblems_ = 0, nWarnings_ = 0;
+    FieldInfo info_;  // of the field Show lists, its storage reused
 };
 
 void StructureReport::Field(const FieldView &field) {
@@ -334,6 +227,7 @@ void StructureReport::Field(const FieldView &field) {
 // Warnings leave the exit status alone; --json also lists them.
 void StructureReport::Warning(uint64_t ibOffset, const std::string &sMessage) {
     ++nWarnings_;
+    FlushOutput();
     if (fJson())
         printf("{\"warning\":%s,\"offset\":%" PRIu64 "}\n", sFnJson(sMessage).c_str(),
                ibOffset);
@@ -341,6 +235,7 @@ void StructureReport::Warning(uint64_t ibOffset, const std::string &sMessage) {
 }
 
 int StructureReport::Finish(uint64_t cbRead) {
+    FlushOutput();
     tracker_.Finish();
     if (options_.structure == Structure::Check) {
         ReportProblems();
@@ -449,10 +344,10 @@ void StructureReport::ListField(const FieldView &field, size_t nDepth) {
 }
 
 void StructureReport::Show(const FieldView &field, size_t nDepth) {
-    const FieldInfo info =
-        modca::FnInterpretField(field.dwID, field.lpbData, field.cbData);
-    const int nShownDepth = options_.structure == Structure::Tree ? int(nDepth) : -1;
-    const FieldNotes notes = FnNotes(info, nShownDepth, fJson());
+    modca::FnInterpretField(field.dwID, field.lpbData, field.cbData, &info_);
+    FieldNotes notes;
+    notes.nDepth = options_.structure == Structure::Tree ? int(nDepth) : -1;
+    notes.lpInfo = &info_;
     FieldView view = field;
     view.lpNotes = &notes;
     inner_->Field(view);

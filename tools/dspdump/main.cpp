@@ -42,7 +42,7 @@ int main(int argc, char **argv) {
     else
         vFnDumpStructuredFields(source, options, *report,
                                 options.mode == Mode::StructuredFields);
-    fflush(stdout);  // the listing before the progress line ends
+    report->FlushOutput();  // the listing before the progress line ends
     source.FinishProgress();
     return report->Finish(source.Delivered());
 }

@@ -4,7 +4,7 @@ namespace modca {
 namespace {
 
 // Code page 500 to ASCII; 0 where the character is no printable ASCII.
-const char achCp500[] =
+constexpr char achCp500[] =
     "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"
     "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"
     "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"
@@ -23,18 +23,52 @@ const char achCp500[] =
     "0123456789\0\0\0\0\0\0";
 static_assert(sizeof achCp500 == 257, "one entry per byte value");
 
-std::string sFnTrimmed(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
+// The same with '.' for the characters that have no printable counterpart.
+struct ShownTable {
+    char ach[256];
+    constexpr ShownTable() : ach() {
+        for (int b = 0; b < 256; ++b) ach[b] = achCp500[b] != '\0' ? achCp500[b] : '.';
+    }
+};
+constexpr ShownTable cp500Shown{};
+
+size_t cchFnTrimmed(const char *lpch, size_t cch) {
+    while (cch != 0 && lpch[cch - 1] == ' ') --cch;
+    return cch;
 }
 
 }  // namespace
 
+size_t cchFnDecodeName(const uint8_t *lpb, size_t cb, char *lpch) {
+    size_t i = 0;
+    for (; i + 4 <= cb; i += 4) {
+        lpch[i] = cp500Shown.ach[lpb[i]];
+        lpch[i + 1] = cp500Shown.ach[lpb[i + 1]];
+        lpch[i + 2] = cp500Shown.ach[lpb[i + 2]];
+        lpch[i + 3] = cp500Shown.ach[lpb[i + 3]];
+    }
+    for (; i < cb; ++i) lpch[i] = cp500Shown.ach[lpb[i]];
+    return cchFnTrimmed(lpch, cb);
+}
+
+void FnDecodeName(const uint8_t *lpb, size_t cb, std::string *lps) {
+    char ach[256];  // enough for any name in a triplet
+    if (cb <= sizeof ach) {
+        const size_t cch = cchFnDecodeName(lpb, cb, ach);
+        if (lps->empty())
+            lps->append(ach, cch);  // cheaper than assign on a fresh string
+        else
+            lps->assign(ach, cch);
+        return;
+    }
+    lps->resize(cb);
+    lps->resize(cchFnDecodeName(lpb, cb, &(*lps)[0]));
+}
+
 std::string sFnDecodeName(const uint8_t *lpb, size_t cb) {
-    std::string s(cb, '.');
-    for (size_t i = 0; i < cb; ++i)
-        if (achCp500[lpb[i]] != '\0') s[i] = achCp500[lpb[i]];
-    return sFnTrimmed(s);
+    std::string s;
+    FnDecodeName(lpb, cb, &s);
+    return s;
 }
 
 bool fFnPrintableText(const uint8_t *lpb, size_t cb, std::string *lpsText) {
@@ -44,8 +78,12 @@ bool fFnPrintableText(const uint8_t *lpb, size_t cb, std::string *lpsText) {
         fAscii = fAscii && lpb[i] >= 0x20 && lpb[i] < 0x7F;
     }
     if (cb == 0 || !(fEbcdic || fAscii)) return false;
-    *lpsText = fEbcdic ? sFnDecodeName(lpb, cb)
-                       : sFnTrimmed(std::string(reinterpret_cast<const char *>(lpb), cb));
+    if (fEbcdic) {
+        FnDecodeName(lpb, cb, lpsText);
+    } else {
+        const char *lpch = reinterpret_cast<const char *>(lpb);
+        lpsText->assign(lpch, cchFnTrimmed(lpch, cb));
+    }
     return true;
 }
 

@@ -1,27 +1,40 @@
 #include "Fields.h"
 
+#include <string.h>
+
 #include "Ebcdic.h"
 #include "FieldNames.h"
 
 namespace modca {
 namespace {
 
-constexpr size_t cbNameToken = 8;
 constexpr size_t cbIncludeObjectFixed = 27;  // name to reference coordinate system
 
-Triplet FnDecodeTriplet(const uint8_t *lpb, size_t cb) {
-    Triplet triplet;
+// Fills a freshly added (default) triplet.
+void FnDecodeTriplet(const uint8_t *lpb, size_t cb, Triplet *lpTriplet) {
+    Triplet &triplet = *lpTriplet;
     triplet.bId = lpb[1];
     if (triplet.bId == bFullyQualifiedName && cb >= 4) {
         triplet.nType = lpb[2];
-        if (lpb[3] == 0x00) triplet.sValue = sFnDecodeName(lpb + 4, cb - 4);
+        if (lpb[3] == 0x00) FnDecodeName(lpb + 4, cb - 4, &triplet.sValue);
     } else if (triplet.bId == bAttributeValue && cb >= 4) {
-        triplet.sValue = sFnDecodeName(lpb + 4, cb - 4);
+        FnDecodeName(lpb + 4, cb - 4, &triplet.sValue);
     } else if (triplet.bId == bResourceLocalId && cb >= 4) {
         triplet.nType = lpb[2];
         triplet.sValue = std::to_string(lpb[3]);
     }
-    return triplet;
+}
+
+// *lps = sFnNameToken(lpb, cb); a name of all eight characters over another
+// (as names mostly are) is copied in place, with no call into the string
+// library.
+void FnSetNameToken(const uint8_t *lpb, size_t cb, std::string *lps) {
+    char ach[cbNameToken];
+    const size_t cch = cchFnNameToken(lpb, cb, ach);
+    if (cch == cbNameToken && lps->size() == cbNameToken)
+        memcpy(&(*lps)[0], ach, cbNameToken);
+    else
+        lps->assign(ach, cch);
 }
 
 size_t ibFnTripletStart(uint32_t dwID) {
@@ -31,17 +44,21 @@ size_t ibFnTripletStart(uint32_t dwID) {
     return 0;
 }
 
-FontMapping FnFontMapping(const std::vector<Triplet> &triplets) {
-    FontMapping font;
-    for (const Triplet &t : triplets) {
-        if (t.bId == bResourceLocalId && !t.sValue.empty())
-            font.nLocalId = std::stoi(t.sValue);
+// The font a repeating group maps: its triplets are triplets[iFirst, end).
+void FnAddFontMapping(const std::vector<Triplet> &triplets, size_t iFirst,
+                      std::vector<FontMapping> *lpFonts) {
+    FontMapping &font = lpFonts->emplace_back();
+    for (size_t i = iFirst; i < triplets.size(); ++i) {
+        const Triplet &t = triplets[i];
+        if (t.bId == bResourceLocalId && !t.sValue.empty()) {
+            font.nLocalId = 0;  // the decimal FnDecodeTriplet wrote
+            for (const char c : t.sValue) font.nLocalId = 10 * font.nLocalId + (c - '0');
+        }
         if (t.bId != bFullyQualifiedName) continue;
         if (t.nType == nFqnCodedFont) font.sCodedFont = t.sValue;
         if (t.nType == nFqnCharacterSet) font.sCharacterSet = t.sValue;
         if (t.nType == nFqnCodePage) font.sCodePage = t.sValue;
     }
-    return font;
 }
 
 // Map fields: repeating groups, each a 2-byte length (counting itself) and
@@ -54,11 +71,11 @@ void FnInterpretMap(uint32_t dwID, const uint8_t *lpb, size_t cb, FieldInfo *lpI
             lpInfo->fMalformed = true;
             return;
         }
-        std::vector<Triplet> group;
-        if (!fFnParseTriplets(lpb + ib + 2, cbGroup - 2, &group))
+        const size_t iFirst = lpInfo->triplets.size();
+        if (!fFnParseTriplets(lpb + ib + 2, cbGroup - 2, &lpInfo->triplets))
             lpInfo->fMalformed = true;
-        if (dwID == dwMapCodedFont) lpInfo->fonts.push_back(FnFontMapping(group));
-        lpInfo->triplets.insert(lpInfo->triplets.end(), group.begin(), group.end());
+        if (dwID == dwMapCodedFont)
+            FnAddFontMapping(lpInfo->triplets, iFirst, &lpInfo->fonts);
         ib += cbGroup;
     }
     if (ib != cb) lpInfo->fMalformed = true;
@@ -79,25 +96,44 @@ bool fFnParseTriplets(const uint8_t *lpb, size_t cb, std::vector<Triplet> *lpTri
     while (ib < cb) {
         const size_t cbTriplet = lpb[ib];
         if (cbTriplet < 2 || cbTriplet > cb - ib) return false;
-        lpTriplets->push_back(FnDecodeTriplet(lpb + ib, cbTriplet));
+        FnDecodeTriplet(lpb + ib, cbTriplet, &lpTriplets->emplace_back());
         ib += cbTriplet;
     }
     return true;
 }
 
+size_t cchFnNameToken(const uint8_t *lpb, size_t cb, char (&ach)[cbNameToken]) {
+    static const uint8_t abAnyName[cbNameToken] = {0xFF, 0xFF, 0xFF, 0xFF,
+                                                   0xFF, 0xFF, 0xFF, 0xFF};
+    if (cb < cbNameToken || memcmp(lpb, abAnyName, cbNameToken) == 0) return 0;
+    return cchFnDecodeName(lpb, cbNameToken, ach);
+}
+
 std::string sFnNameToken(const uint8_t *lpb, size_t cb) {
-    if (cb < cbNameToken) return "";
-    for (size_t i = 0; i < cbNameToken; ++i)
-        if (lpb[i] != 0xFF) return sFnDecodeName(lpb, cbNameToken);
-    return "";
+    char ach[cbNameToken];
+    return std::string(ach, cchFnNameToken(lpb, cb, ach));
 }
 
 FieldInfo FnInterpretField(uint32_t dwID, const uint8_t *lpb, size_t cb) {
     FieldInfo info;
+    FnInterpretField(dwID, lpb, cb, &info);
+    return info;
+}
+
+void FnInterpretField(uint32_t dwID, const uint8_t *lpb, size_t cb, FieldInfo *lpInfo) {
+    FieldInfo &info = *lpInfo;
+    info.triplets.clear();
+    info.fonts.clear();
+    info.sTagName.clear();
+    info.sTagValue.clear();
+    info.sComment.clear();
+    info.fMalformed = false;
     const bool fInclude = dwID == dwIncludePageOverlay || dwID == dwIncludePageSegment ||
                           dwID == dwIncludeObject;
     if (fFnIsBegin(dwID) || fFnIsEnd(dwID) || fInclude)
-        info.sObjectName = sFnNameToken(lpb, cb);
+        FnSetNameToken(lpb, cb, &info.sObjectName);
+    else
+        info.sObjectName.clear();
     if ((dwID >> 8) == 0xD3AB) {
         FnInterpretMap(dwID, lpb, cb, &info);
     } else if (dwID == dwNoOperation) {
@@ -109,20 +145,12 @@ FieldInfo FnInterpretField(uint32_t dwID, const uint8_t *lpb, size_t cb) {
             info.fMalformed = !fFnParseTriplets(lpb + ib, cb - ib, &info.triplets);
         if (dwID == dwTagLogicalElement) FnInterpretTag(&info);
     }
-    return info;
 }
 
 uint32_t cbFnStreamFraming(const uint8_t (&ab)[8]) {
     if (ab[0] == 0x5A || ab[3] == 0xD3) return 0;
     if (ab[4] == 0x5A || ab[7] == 0xD3) return 4;
     return 2;
-}
-
-uint32_t cbFnFieldData(uint64_t cbRecord, uint32_t cbFraming, uint32_t cbExtension,
-                       uint32_t cbMax) {
-    const uint64_t cbOverhead = uint64_t{cbFraming} + 9 + cbExtension;
-    if (cbRecord <= cbOverhead) return 0;
-    return cbRecord - cbOverhead > cbMax ? cbMax : uint32_t(cbRecord - cbOverhead);
 }
 
 }  // namespace modca

@@ -60,10 +60,17 @@ struct FieldInfo {
 };
 
 FieldInfo FnInterpretField(uint32_t dwID, const uint8_t *lpb, size_t cb);
+// The same into *lpInfo, reusing its storage: a caller that interprets field
+// after field allocates nothing for most of them.
+void FnInterpretField(uint32_t dwID, const uint8_t *lpb, size_t cb, FieldInfo *lpInfo);
+
+constexpr size_t cbNameToken = 8;
 
 // The 8-byte name token at the start of lpb: empty when cb < 8 or the token
 // is 0xFF..FF ("match any name").
 std::string sFnNameToken(const uint8_t *lpb, size_t cb);
+// The same decoded into ach; returns its length.
+size_t cchFnNameToken(const uint8_t *lpb, size_t cb, char (&ach)[cbNameToken]);
 
 // Bytes of framing in front of each field of a stream whose first eight
 // bytes are ab: 0 plain, 4 record descriptor words, 2 length prefixes, told
@@ -73,8 +80,12 @@ uint32_t cbFnStreamFraming(const uint8_t (&ab)[8]);
 // The data length of a field whose record took cbRecord input bytes: what is
 // left after cbFraming bytes of framing, the 9-byte header and cbExtension
 // extension bytes; 0 at least, cbMax at most.
-uint32_t cbFnFieldData(uint64_t cbRecord, uint32_t cbFraming, uint32_t cbExtension,
-                       uint32_t cbMax);
+inline uint32_t cbFnFieldData(uint64_t cbRecord, uint32_t cbFraming, uint32_t cbExtension,
+                              uint32_t cbMax) {
+    const uint64_t cbOverhead = uint64_t{cbFraming} + 9 + cbExtension;
+    if (cbRecord <= cbOverhead) return 0;
+    return cbRecord - cbOverhead > cbMax ? cbMax : uint32_t(cbRecord - cbOverhead);
+}
 
 }  // namespace modca
 

@@ -1,6 +1,7 @@
 #include "Structure.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "FieldNames.h"
 #include "Fields.h"
@@ -32,12 +33,17 @@ size_t StructureTracker::Feed(uint64_t ibOffset, uint32_t dwID, const uint8_t *l
                    "identifier " + sFnHexId(dwID) + " has a class byte other than D3");
     else if (!fFnKnownField(dwID))
         AddProblem(ibOffset, true, "unknown", "unknown identifier " + sFnHexId(dwID));
-    if (fFnIsBegin(dwID)) return nFnOpen(ibOffset, dwID, sFnNameToken(lpbData, cbData));
-    if (fFnIsEnd(dwID)) return nFnClose(ibOffset, dwID, sFnNameToken(lpbData, cbData));
+    if (fFnIsBegin(dwID) || fFnIsEnd(dwID)) {
+        RawName name;
+        name.fPresent = cbData >= cbNameToken;
+        if (name.fPresent) memcpy(name.ab, lpbData, cbNameToken);
+        return fFnIsBegin(dwID) ? nFnOpen(ibOffset, dwID, name)
+                                : nFnClose(ibOffset, dwID, name);
+    }
     if (dwID == dwTagLogicalElement && nTagsLevel_ + 1 == cOpen_ && cOverflow_ == 0 &&
         groupTags_.size() < cMaxTags) {
-        const FieldInfo info = FnInterpretField(dwID, lpbData, cbData);
-        groupTags_.push_back({info.sTagName, info.sTagValue});
+        FnInterpretField(dwID, lpbData, cbData, &tagInfo_);
+        groupTags_.push_back({tagInfo_.sTagName, tagInfo_.sTagValue});
     }
     return Depth();
 }
@@ -58,8 +64,7 @@ bool StructureTracker::fInside(uint8_t bCategory) const {
     return false;
 }
 
-size_t StructureTracker::nFnOpen(uint64_t ibOffset, uint32_t dwID,
-                                 const std::string &sName) {
+size_t StructureTracker::nFnOpen(uint64_t ibOffset, uint32_t dwID, const RawName &name) {
     const size_t nDepth = Depth();
     if (cOpen_ == cMaxDepth) {
         if (cOverflow_++ == 0)
@@ -68,17 +73,19 @@ size_t StructureTracker::nFnOpen(uint64_t ibOffset, uint32_t dwID,
                            " levels; the Ends of these Begins are not checked");
         return nDepth;
     }
-    aOpen_[cOpen_++] = {dwID, ibOffset, sName};
+    Open &open = aOpen_[cOpen_++];
+    open.dwID = dwID;
+    open.ibOffset = ibOffset;
+    open.name = name;
     if (bFnCategory(dwID) == bNamedPageGroup) {
         groupTags_.clear();
         nTagsLevel_ = nDepth;
     }
-    if (bFnCategory(dwID) == bPage) StartPage(ibOffset, sName);
+    if (bFnCategory(dwID) == bPage) StartPage(ibOffset, name);
     return nDepth;
 }
 
-size_t StructureTracker::nFnClose(uint64_t ibOffset, uint32_t dwID,
-                                  const std::string &sName) {
+size_t StructureTracker::nFnClose(uint64_t ibOffset, uint32_t dwID, const RawName &name) {
     if (cOverflow_ != 0) return cMaxDepth + --cOverflow_;
     size_t nLevel = cOpen_;
     while (nLevel > 0 && bFnCategory(aOpen_[nLevel - 1].dwID) != bFnCategory(dwID))
@@ -86,7 +93,7 @@ size_t StructureTracker::nFnClose(uint64_t ibOffset, uint32_t dwID,
     if (nLevel == 0) {
         AddProblem(
             ibOffset, false, "stray-end",
-            sFnDescribe(dwID, sName) + " closes nothing" +
+            sFnDescribe(dwID, name.sDecoded()) + " closes nothing" +
                 (cOpen_ == 0
                      ? ""
                      : " (innermost open: " + sFnDescribe(aOpen_[cOpen_ - 1].dwID, "") +
@@ -95,15 +102,20 @@ size_t StructureTracker::nFnClose(uint64_t ibOffset, uint32_t dwID,
         return Depth();
     }
     if (cOpen_ > nLevel) {
-        const std::string sCloser = "before " + sFnDescribe(dwID, sName) + " at offset " +
-                                    std::to_string(ibOffset);
+        const std::string sCloser = "before " + sFnDescribe(dwID, name.sDecoded()) +
+                                    " at offset " + std::to_string(ibOffset);
         while (cOpen_ > nLevel) Pop(sCloser.c_str());
     }
     const Open &open = aOpen_[nLevel - 1];
-    if (!sName.empty() && !open.sName.empty() && sName != open.sName)
-        AddProblem(ibOffset, true, "name",
-                   "End name " + sName + " differs from Begin name " + open.sName +
-                       " at offset " + std::to_string(open.ibOffset));
+    // Equal tokens decode equally; others are compared as decoded.
+    if (name.fPresent && open.name.fPresent &&
+        memcmp(name.ab, open.name.ab, cbNameToken)) {
+        const std::string sName = name.sDecoded(), sOpen = open.name.sDecoded();
+        if (!sName.empty() && !sOpen.empty() && sName != sOpen)
+            AddProblem(ibOffset, true, "name",
+                       "End name " + sName + " differs from Begin name " + sOpen +
+                           " at offset " + std::to_string(open.ibOffset));
+    }
     Pop(nullptr);
     return nLevel - 1;
 }
@@ -112,8 +124,9 @@ size_t StructureTracker::nFnClose(uint64_t ibOffset, uint32_t dwID,
 void StructureTracker::Pop(const char *szReason) {
     const Open &open = aOpen_[--cOpen_];
     if (szReason != nullptr)
-        AddProblem(open.ibOffset, false, "unclosed",
-                   sFnDescribe(open.dwID, open.sName) + " is not closed " + szReason);
+        AddProblem(
+            open.ibOffset, false, "unclosed",
+            sFnDescribe(open.dwID, open.name.sDecoded()) + " is not closed " + szReason);
     if (bFnCategory(open.dwID) == bPage) fPageEnded_ = true;
     if (cOpen_ <= nTagsLevel_) {
         groupTags_.clear();
@@ -121,16 +134,16 @@ void StructureTracker::Pop(const char *szReason) {
     }
 }
 
-void StructureTracker::StartPage(uint64_t ibOffset, const std::string &sName) {
-    const uint64_t nPage = page_.nPage + 1;
-    page_ = PageInfo();
-    page_.nPage = nPage;
+void StructureTracker::StartPage(uint64_t ibOffset, const RawName &name) {
+    ++page_.nPage;  // the rest set anew over the last page's storage
     page_.ibOffset = ibOffset;
-    page_.sName = sName;
+    page_.sName = name.sDecoded();
+    page_.sGroup.clear();
+    page_.tags.clear();
     fInPage_ = true;
     for (size_t i = cOpen_; i-- > 0;) {
         if (bFnCategory(aOpen_[i].dwID) != bNamedPageGroup) continue;
-        page_.sGroup = aOpen_[i].sName;
+        page_.sGroup = aOpen_[i].name.sDecoded();
         if (i == nTagsLevel_) page_.tags = groupTags_;
         break;
     }

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "Fields.h"
+
 namespace modca {
 
 struct Problem {
@@ -59,16 +61,25 @@ class StructureTracker {
     bool fInside(uint8_t bCategory) const;
 
   private:
+    // A Begin or End name token as the data holds it: decoded only to be
+    // shown, or when two differ.
+    struct RawName {
+        uint8_t ab[cbNameToken];
+        bool fPresent;  // the data holds a whole token
+        std::string sDecoded() const {
+            return fPresent ? sFnNameToken(ab, cbNameToken) : "";
+        }
+    };
     struct Open {
         uint32_t dwID;
         uint64_t ibOffset;
-        std::string sName;
+        RawName name;
     };
 
-    size_t nFnOpen(uint64_t ibOffset, uint32_t dwID, const std::string &sName);
-    size_t nFnClose(uint64_t ibOffset, uint32_t dwID, const std::string &sName);
+    size_t nFnOpen(uint64_t ibOffset, uint32_t dwID, const RawName &name);
+    size_t nFnClose(uint64_t ibOffset, uint32_t dwID, const RawName &name);
     void Pop(const char *szReason);
-    void StartPage(uint64_t ibOffset, const std::string &sName);
+    void StartPage(uint64_t ibOffset, const RawName &name);
     void AddProblem(uint64_t ibOffset, bool fWarning, const char *szCode,
                     std::string sText);
 
@@ -80,6 +91,7 @@ class StructureTracker {
     bool fInPage_ = false;
     bool fPageEnded_ = false;
     std::vector<Tag> groupTags_;
+    FieldInfo tagInfo_;              // of the last index tag kept, its storage reused
     size_t nTagsLevel_ = cMaxDepth;  // level of the group groupTags_ belong to
 };
 
