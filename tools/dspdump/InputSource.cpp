@@ -2,7 +2,6 @@
 
 #include <errno.h>
 #include <string.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,24 +56,11 @@ InputSource::InputSource(const std::string &sPath) {
         cbSize_ = sizeof abBundledSample;
     else if (fstat(fileno(fp_), &st) == 0 && S_ISREG(st.st_mode))
         cbSize_ = st.st_size;
-    if (!sPath.empty() && cbSize_ != 0) Map();
     fOpen_ = true;
 }
 
 InputSource::~InputSource() {
-    if (lpbMap_ != nullptr) munmap(const_cast<uint8_t *>(lpbMap_), cbMap_);
     if (fp_ != nullptr) fclose(fp_);
-}
-
-// A regular file is read through a mapping of it: a block costs one copy,
-// without a system call or the kernel's copy. Where mapping fails, stdio reads.
-void InputSource::Map() {
-    if (cbSize_ != uint64_t(size_t(cbSize_))) return;  // larger than the address space
-    void *lpv = mmap(nullptr, size_t(cbSize_), PROT_READ, MAP_PRIVATE, fileno(fp_), 0);
-    if (lpv == MAP_FAILED) return;
-    madvise(lpv, size_t(cbSize_), MADV_SEQUENTIAL);
-    lpbMap_ = static_cast<const uint8_t *>(lpv);
-    cbMap_ = size_t(cbSize_);
 }
 
 uint16_t InputSource::Read(uint8_t *lpbDest, uint16_t cbWanted, void *lpContext,
@@ -92,13 +78,7 @@ uint16_t InputSource::Read(uint8_t *lpbDest, uint16_t cbWanted, void *lpContext,
 // One more block of the file into the ring; false at its end.
 bool InputSource::fFnFetch() {
     const size_t ib = cbRead_ % cbKept;
-    size_t cb = std::min<size_t>(cbBlock, cbKept - ib);
-    if (lpbMap_ != nullptr) {
-        cb = std::min<uint64_t>(cb, cbMap_ - cbRead_);
-        memcpy(abFile_ + ib, lpbMap_ + cbRead_, cb);
-    } else {
-        cb = fread(abFile_ + ib, 1, cb, fp_);
-    }
+    const size_t cb = fread(abFile_ + ib, 1, std::min<size_t>(cbBlock, cbKept - ib), fp_);
     cbRead_ += cb;
     return cb != 0;
 }

@@ -64,7 +64,6 @@ class InputSource {
     void FinishProgress();
 
   private:
-    void Map();
     bool fFnFetch();
     uint16_t cbFnServeFile(uint8_t *lpbDest);
     uint16_t cbFnServeCrLf(uint8_t *lpbDest);
@@ -74,8 +73,6 @@ class InputSource {
     static constexpr size_t cbKept = size_t{1} << 18;  // > peek window + one block
     std::unique_ptr<char[]> stdioBuffer_;              // fp_'s, outlives it
     FILE *fp_ = nullptr;
-    const uint8_t *lpbMap_ = nullptr;  // the whole file when mapped
-    size_t cbMap_ = 0;
     bool fOpen_ = false;
     bool fProgress_ = false;
     bool fProgressShown_ = false;
