@@ -26,15 +26,17 @@ constexpr uint16_t cbBlock = 4096;
 struct ReadContext {
     int fd;
     Window &window;
+    const std::function<uint64_t()> &fnOldestWanted;
     size_t ibNext = 0;  // in the window
-    uint64_t ibField = 0, ibWanted = 0;
+    uint64_t ibField = 0;
 };
 
 void Refill(ReadContext *lpRead) {
     Window &window = lpRead->window;
     const uint64_t ibEnd = window.ibStart + window.cb;
     const size_t cbHalf = window.ab.size() / 2;
-    size_t cbKept = window.cbHeldFrom(std::min(lpRead->ibWanted, lpRead->ibField));
+    const uint64_t ibWanted = std::min(lpRead->fnOldestWanted(), lpRead->ibField);
+    size_t cbKept = window.cbHeldFrom(ibWanted);
     if (cbKept == 0 || cbKept > cbHalf) cbKept = window.cbHeldFrom(lpRead->ibField);
     if (cbKept > cbHalf) cbKept = 0;
     memmove(window.ab.data(), window.ab.data() + (window.cb - cbKept), cbKept);
@@ -102,7 +104,7 @@ void vFnWalkFields(const Input &input, Window *lpWindow, modca::StreamIndex *lpI
                    const std::function<bool(const modca::IndexedField &)> &fnField,
                    const std::function<uint64_t()> &fnOldestWanted) {
     lpWindow->ab.resize(cbWindow);
-    ReadContext context{input.fd, *lpWindow};
+    ReadContext context{input.fd, *lpWindow, fnOldestWanted};
     uint32_t dwStatus = DSP_OK;
     SFREC *lpRec = lpibmsfFnCreate(nullptr, cbFieldData, &cbFnRead, &context, &dwStatus);
     if (lpRec == nullptr) {
@@ -115,7 +117,6 @@ void vFnWalkFields(const Input &input, Window *lpWindow, modca::StreamIndex *lpI
     uint32_t cbLast = 0;
     for (;;) {
         context.ibField = ibStart;
-        context.ibWanted = fnOldestWanted();
         dwStatus = DSP_OK;
         const int32_t cbSF = fFnGetNextIBMSF(lpRec, &dwStatus);
         uint32_t cbPos = 0, cbLength = 0;

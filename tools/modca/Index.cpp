@@ -20,13 +20,23 @@ void FnExtend(ByteRange *lpRange, const ByteRange &range) {
         lpRange->cb += range.cb;
 }
 
+// What the tracker must see: all but the fields of class D3 that neither nest
+// nor tag, whose only trace there is a warning for an unknown identifier.
+bool fFnForTracker(uint32_t dwID) {
+    return (dwID >> 16) != 0xD3 || fFnIsBegin(dwID) || fFnIsEnd(dwID) ||
+           dwID == dwTagLogicalElement;
+}
+
 }  // namespace
 
 void StreamIndex::Feed(const IndexedField &field) {
-    const bool fBefore = fFnInPart(tracker_);
-    tracker_.Feed(field.range.ib, field.dwID, field.lpbData, field.cbData);
-    NoteProblems();
-    if (fBefore || fFnInPart(tracker_)) {
+    const bool fBefore = fInPart_;
+    if (fFnForTracker(field.dwID)) {
+        tracker_.Feed(field.range.ib, field.dwID, field.lpbData, field.cbData);
+        NoteProblems();
+        fInPart_ = fFnInPart(tracker_);
+    }
+    if (fBefore || fInPart_) {
         if (!fSeenPart_) NotePrologueEnds();
         fSeenPart_ = true;
         trailer_ = ByteRange();

@@ -51,6 +51,7 @@ class StreamIndex {
     // closes an output in place of the trailer when the stream is damaged.
     const std::vector<uint32_t> &PrologueEnds() const { return prologueEnds_; }
     uint64_t cPages() const { return tracker_.Page().nPage; }
+    // It sees only the fields that nest or tag (and those of a foreign class).
     const StructureTracker &Tracker() const { return tracker_; }
 
   private:
@@ -60,6 +61,7 @@ class StreamIndex {
     StructureTracker tracker_;
     ByteRange prologue_, trailer_;
     std::vector<uint32_t> prologueEnds_;
+    bool fInPart_ = false;    // in a page or named page group
     bool fSeenPart_ = false;  // a page or named page group has begun
     bool fDamaged_ = false;
     uint64_t ibDamage_ = 0;
