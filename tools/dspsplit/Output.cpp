@@ -118,6 +118,10 @@ bool OutputSink::fFnReserve(const std::string &sPath) {
 }
 
 void OutputSink::Copy(const modca::ByteRange &range) {
+    if (options_.fDryRun && !fStrip_) {
+        cbWritten_ += range.cb;
+        return;
+    }
     cbFramingSeen_ = 0;
     cbFieldLeft_ = 0;
     for (uint64_t ib = range.ib; ib < range.ibEnd() && !fFailed_;) {

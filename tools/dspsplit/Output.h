@@ -1,7 +1,7 @@
 // Where dspsplit's outputs go. Each is written under a temporary name beside
 // its final one (".NAME.part", which also reserves NAME in this run) and
 // noted in a journal on disk; when the stream has ended, Complete adds the
-// trailer to each and renames it, or removes it when the input was damaged.
+// trailer to each (after damage, Ends made anew) and renames it, or removes it.
 // Bytes come from the index pass's window where it still holds them, else
 // from the file; they go out through a buffer in large writes.
 // --dry-run writes nothing and only counts. Each output is listed on

@@ -78,7 +78,8 @@ struct SplitRequest {
 
 // Where the Splitter's outputs go: Copy hands the ranges of one output in
 // stream order, between Open and Close. The trailer is known only when the
-// stream has ended: the sink adds the index's Trailer() to each output then.
+// stream has ended: the sink adds the index's Trailer() to each output then,
+// or, after damage, the Ends of PrologueEnds().
 class SplitSink {
   public:
     virtual ~SplitSink() = default;
