@@ -94,9 +94,9 @@ memory)  # a stream of large groups, longer than the memory dspsplit may use
   (ulimit -v 32768; "$split" --groups long.afp -o out > listing) || fail "exit $?"
   [ "$(ls out | wc -l)" = 384 ] || fail "expected 384 files"
   "$dump" --check out/PGP00001-384.afp > /dev/null || fail "last group not well-formed"
-  # groups of 2048 pages, more than dspsplit holds in memory, copied all the same
+  # groups of 4096 pages, more than dspsplit holds in memory, copied all the same
   head -c 756 "$f" | tail -c 660 > pages
-  for i in $(seq 11); do cat pages pages > pages2 && mv pages2 pages; done
+  for i in $(seq 12); do cat pages pages > pages2 && mv pages2 pages; done
   { head -c 96 "$f" | tail -c 79; cat pages; head -c 1202 "$f" | tail -c 17; } > group
   { head -c 17 "$f"; cat group group; tail -c 17 "$f"; } > large.afp
   { head -c 17 "$f"; cat group; tail -c 17 "$f"; } > want

@@ -37,8 +37,8 @@ void Refill(ReadContext *lpRead) {
     const size_t cbHalf = window.ab.size() / 2;
     const uint64_t ibWanted = std::min(lpRead->fnOldestWanted(), lpRead->ibField);
     size_t cbKept = window.cbHeldFrom(ibWanted);
+    // A field is far shorter than half the window.
     if (cbKept == 0 || cbKept > cbHalf) cbKept = window.cbHeldFrom(lpRead->ibField);
-    if (cbKept > cbHalf) cbKept = 0;
     memmove(window.ab.data(), window.ab.data() + (window.cb - cbKept), cbKept);
     window.ibStart = ibEnd - cbKept;
     window.cb = cbKept;
