@@ -60,6 +60,23 @@ errors)  # damage refused with its offset; --keep-going writes what lies before 
   "$split" --groups --keep-going no-eng.afp -o out > /dev/null 2> err; rc=$?
   [ $rc = 1 ] && [ "$(ls -A out | tr '\n' ' ')" = "PGP00001.afp PGP00002.afp " ] \
     || fail "--keep-going: exit $rc, $(ls -A out)"
+  # cut inside page 2 (group 1), inside page 4 (group 3), before the RDW stream's
+  # End Document: what --keep-going writes closes every Begin it wrote
+  head -c 1100 "$fop/statements.afp" > cut1.afp
+  head -c 2100 "$fop/statements.afp" > cut2.afp
+  head -c 6422 "$src/samples/document-rdw.afp" > cut3.afp
+  "$split" --pages=1-2 --keep-going cut1.afp -o cut1-p.afp > /dev/null 2>&1; rc=$?
+  "$split" --groups --keep-going cut2.afp -o cut2 > /dev/null 2>&1; rc=$rc$?
+  "$split" --pages=1 --keep-going --keep-framing cut3.afp -o cut3-p.afp > listing 2>&1; rc=$rc$?
+  [ $rc = 111 ] && [ "$(ls cut2 | tr '\n' ' ')" = "PGP00001.afp PGP00002.afp " ] \
+    || fail "damage: exit $rc, $(ls cut2)"
+  for f in cut1-p.afp cut2/*.afp cut3-p.afp; do
+    "$dump" --check "$f" > /dev/null || fail "$f not well-formed"
+  done
+  pages cut1-p.afp cut3-p.afp > got && pages "$fop/statements.afp" | head -1 > want
+  pages "$src/samples/document.afp" >> want
+  diff want got || fail "pages before the damage differ"
+  grep -q "page 1	6435 bytes" listing || fail "RDW: $(cat listing)"
   cat "$fop/statements.afp" | "$split" --groups - -o out > /dev/null 2> err; rc=$?
   [ $rc = 1 ] && grep -q "seekable" err || fail "pipe: exit $rc, $(cat err)"
   "$split" --pages=9 "$fop/statements.afp" -o p.afp > /dev/null 2> err; rc=$?
@@ -77,5 +94,13 @@ memory)  # a stream of large groups, longer than the memory dspsplit may use
   (ulimit -v 32768; "$split" --groups long.afp -o out > listing) || fail "exit $?"
   [ "$(ls out | wc -l)" = 384 ] || fail "expected 384 files"
   "$dump" --check out/PGP00001-384.afp > /dev/null || fail "last group not well-formed"
+  # groups of 4096 pages, more than dspsplit holds in memory, copied all the same
+  head -c 756 "$f" | tail -c 660 > pages
+  for i in $(seq 12); do cat pages pages > pages2 && mv pages2 pages; done
+  { head -c 96 "$f" | tail -c 79; cat pages; head -c 1202 "$f" | tail -c 17; } > group
+  { head -c 17 "$f"; cat group group; tail -c 17 "$f"; } > large.afp
+  { head -c 17 "$f"; cat group; tail -c 17 "$f"; } > want
+  (ulimit -v 32768; "$split" --groups large.afp -o large > /dev/null) || fail "exit $?"
+  cmp want large/PGP00001-2.afp || fail "a large group differs"
   ;;
 esac

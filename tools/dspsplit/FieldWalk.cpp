@@ -17,31 +17,48 @@ namespace dspsplit {
 namespace {
 
 constexpr uint16_t cbFieldData = 65535;  // room for the longest data a field has
-constexpr size_t cbReadAhead = size_t{1} << 20;
+constexpr size_t cbWindow = size_t{2} << 20;
 constexpr uint16_t cbBlock = 4096;
 
-// Serves the file to the reader's callback from a buffer refilled with pread.
+// Serves the file to the reader's callback from the window, refilled with
+// large reads. It keeps what is still wanted when that fits in half the
+// window, else at least the current field.
 struct ReadContext {
     int fd;
-    uint64_t ibNext = 0;
-    std::vector<uint8_t> ab = std::vector<uint8_t>(cbReadAhead);
-    size_t ibBuffer = 0, cbBuffer = 0;
+    Window &window;
+    const std::function<uint64_t()> &fnOldestWanted;
+    size_t ibNext = 0;  // in the window
+    uint64_t ibField = 0;
 };
+
+void Refill(ReadContext *lpRead) {
+    Window &window = lpRead->window;
+    const uint64_t ibEnd = window.ibStart + window.cb;
+    const size_t cbHalf = window.ab.size() / 2;
+    const uint64_t ibWanted = std::min(lpRead->fnOldestWanted(), lpRead->ibField);
+    size_t cbKept = window.cbHeldFrom(ibWanted);
+    // A field is far shorter than half the window.
+    if (cbKept == 0 || cbKept > cbHalf) cbKept = window.cbHeldFrom(lpRead->ibField);
+    memmove(window.ab.data(), window.ab.data() + (window.cb - cbKept), cbKept);
+    window.ibStart = ibEnd - cbKept;
+    window.cb = cbKept;
+    lpRead->ibNext = cbKept;
+    ssize_t cb;
+    do
+        cb = pread(lpRead->fd, window.ab.data() + cbKept, window.ab.size() - cbKept,
+                   ibEnd);
+    while (cb < 0 && errno == EINTR);
+    if (cb > 0) window.cb += size_t(cb);
+}
 
 uint16_t cbFnRead(uint8_t *lpbDest, uint16_t cbWanted, void *lpContext, uint32_t *) {
     auto *lpRead = static_cast<ReadContext *>(lpContext);
     if (cbWanted == 0) return 0;
-    if (lpRead->ibBuffer == lpRead->cbBuffer) {
-        const ssize_t cb =
-            pread(lpRead->fd, lpRead->ab.data(), cbReadAhead, lpRead->ibNext);
-        lpRead->cbBuffer = cb > 0 ? size_t(cb) : 0;
-        lpRead->ibBuffer = 0;
-        lpRead->ibNext += lpRead->cbBuffer;
-    }
+    if (lpRead->ibNext == lpRead->window.cb) Refill(lpRead);
     const size_t cb =
-        std::min<size_t>({cbWanted, cbBlock, lpRead->cbBuffer - lpRead->ibBuffer});
-    memcpy(lpbDest, lpRead->ab.data() + lpRead->ibBuffer, cb);
-    lpRead->ibBuffer += cb;
+        std::min<size_t>({cbWanted, cbBlock, lpRead->window.cb - lpRead->ibNext});
+    memcpy(lpbDest, lpRead->window.ab.data() + lpRead->ibNext, cb);
+    lpRead->ibNext += cb;
     return static_cast<uint16_t>(cb);
 }
 
@@ -51,12 +68,13 @@ unsigned cbFnFraming(int fd) {
     return modca::cbFnStreamFraming(ab);
 }
 
-// The data length of the field in record range.
-size_t cbFnData(const Input &input, const SFREC *lpRec, const modca::ByteRange &range) {
+// The data length of the field in record range, whose start the window holds.
+size_t cbFnData(const Input &input, const Window &window, const SFREC *lpRec,
+                const modca::ByteRange &range) {
+    const uint64_t ibExtension = range.ib + input.cbFraming + 9;
     uint8_t cbExtension = 0;
-    if ((lpRec->hdr.bFlags & 0x80) &&
-        pread(input.fd, &cbExtension, 1, range.ib + input.cbFraming + 9) != 1)
-        cbExtension = 0;
+    if ((lpRec->hdr.bFlags & 0x80) && window.cbHeldFrom(ibExtension) != 0)
+        cbExtension = *window.lpbAt(ibExtension);
     return modca::cbFnFieldData(range.cb, input.cbFraming, cbExtension, cbFieldData);
 }
 
@@ -82,9 +100,11 @@ bool fFnOpenInput(const std::string &sPath, Input *lpInput, std::string *lpsErro
     return true;
 }
 
-void vFnWalkFields(const Input &input, uint64_t ibStop, modca::StreamIndex *lpIndex,
-                   const std::function<bool(const modca::IndexedField &)> &fnField) {
-    ReadContext context{input.fd};
+void vFnWalkFields(const Input &input, Window *lpWindow, modca::StreamIndex *lpIndex,
+                   const std::function<bool(const modca::IndexedField &)> &fnField,
+                   const std::function<uint64_t()> &fnOldestWanted) {
+    lpWindow->ab.resize(cbWindow);
+    ReadContext context{input.fd, *lpWindow, fnOldestWanted};
     uint32_t dwStatus = DSP_OK;
     SFREC *lpRec = lpibmsfFnCreate(nullptr, cbFieldData, &cbFnRead, &context, &dwStatus);
     if (lpRec == nullptr) {
@@ -96,6 +116,7 @@ void vFnWalkFields(const Input &input, uint64_t ibStop, modca::StreamIndex *lpIn
     uint64_t ibStart = 0, ibEnd = 0;
     uint32_t cbLast = 0;
     for (;;) {
+        context.ibField = ibStart;
         dwStatus = DSP_OK;
         const int32_t cbSF = fFnGetNextIBMSF(lpRec, &dwStatus);
         uint32_t cbPos = 0, cbLength = 0;
@@ -113,8 +134,8 @@ void vFnWalkFields(const Input &input, uint64_t ibStop, modca::StreamIndex *lpIn
         field.range = {ibStart, ibEnd - ibStart};
         field.dwID = lpRec->hdr.dwID;
         field.lpbData = lpRec->abData;
-        field.cbData = cbFnData(input, lpRec, field.range);
-        if (ibStart >= ibStop || !fnField(field)) break;
+        field.cbData = cbFnData(input, *lpWindow, lpRec, field.range);
+        if (!fnField(field)) break;
         ibStart = ibEnd;
     }
     fFnDestroyIBMSF(lpRec);

@@ -15,7 +15,8 @@
 namespace dspsplit {
 namespace {
 
-constexpr size_t cbCopyBuffer = size_t{1} << 20;
+constexpr size_t cbCache = size_t{256} << 10;
+constexpr size_t cbOutBuffer = size_t{1} << 20;
 constexpr size_t cbMaxName = 100;
 constexpr unsigned cbPrefix = 2;
 
@@ -45,8 +46,14 @@ bool fFnNotBefore(const struct timespec &a, const struct timespec &b) {
 
 }  // namespace
 
-OutputSink::OutputSink(const Input &input, const OutputOptions &options)
-    : input_(input), options_(options), abCopy_(cbCopyBuffer) {}
+OutputSink::OutputSink(const Input &input, const Window &window,
+                       const OutputOptions &options)
+    : input_(input),
+      window_(window),
+      options_(options),
+      fStrip_(input.cbFraming != 0 && !options.fKeepFraming),
+      abCache_(cbCache),
+      abOut_(cbOutBuffer) {}
 
 OutputSink::~OutputSink() {
     if (fd_ >= 0) close(fd_);
@@ -81,7 +88,7 @@ bool OutputSink::fReady() {
 
 void OutputSink::Open(const std::string &sName) {
     sPath_ = options_.fGroups ? sFnPathFor(sName) : options_.sPath;
-    cbWritten_ = ibEnd_ = 0;
+    cbWritten_ = 0;
     if (!options_.fGroups && !options_.fDryRun && !fFnReserve(sPath_))
         Fail(sFnTempPath(sPath_), "cannot write");
 }
@@ -111,25 +118,62 @@ bool OutputSink::fFnReserve(const std::string &sPath) {
 }
 
 void OutputSink::Copy(const modca::ByteRange &range) {
-    ibEnd_ = std::max(ibEnd_, range.ibEnd());
-    const bool fStrip = input_.cbFraming != 0 && !options_.fKeepFraming;
+    if (options_.fDryRun && !fStrip_) {
+        cbWritten_ += range.cb;
+        return;
+    }
     cbFramingSeen_ = 0;
     cbFieldLeft_ = 0;
+    for (uint64_t ib = range.ib; ib < range.ibEnd() && !fFailed_;) {
+        const size_t cbHeld = window_.cbHeldFrom(ib);
+        if (cbHeld != 0) {
+            const size_t cb = std::min<uint64_t>(cbHeld, range.ibEnd() - ib);
+            Put(window_.lpbAt(ib), cb);
+            ib += cb;
+            continue;
+        }
+        const uint64_t ibTo = window_.ibStart > ib && window_.ibStart < range.ibEnd()
+                                  ? window_.ibStart
+                                  : range.ibEnd();
+        CopyFromFile({ib, ibTo - ib});
+        ib = ibTo;
+    }
+}
+
+// What the window no longer holds: through the cache when it fits, else in
+// the kernel where it can be, else in pieces.
+void OutputSink::CopyFromFile(const modca::ByteRange &range) {
+    if (range.cb <= abCache_.size()) {
+        if ((cached_.ib != range.ib || cached_.cb != range.cb) &&
+            !fFnReadAt(abCache_.data(), range))
+            return;
+        cached_ = range;
+        return Put(abCache_.data(), range.cb);
+    }
     uint64_t ib = range.ib;
-    if (!fStrip && fd_ >= 0) ib = ibFnCopyInKernel(range);
-    for (; ib < range.ibEnd() && !fFailed_;) {
-        const size_t cbWanted = std::min<uint64_t>(abCopy_.size(), range.ibEnd() - ib);
-        const ssize_t cb = pread(input_.fd, abCopy_.data(), cbWanted, ib);
+    if (!fStrip_ && fd_ >= 0 && fFnFlush()) ib = ibFnCopyInKernel(range);
+    cached_ = modca::ByteRange();
+    while (ib < range.ibEnd() && !fFailed_) {
+        const modca::ByteRange piece = {
+            ib, std::min<uint64_t>(abCache_.size(), range.ibEnd() - ib)};
+        if (!fFnReadAt(abCache_.data(), piece)) return;
+        Put(abCache_.data(), piece.cb);
+        ib += piece.cb;
+    }
+}
+
+bool OutputSink::fFnReadAt(uint8_t *lpb, const modca::ByteRange &range) {
+    for (uint64_t cbDone = 0; cbDone < range.cb;) {
+        const ssize_t cb =
+            pread(input_.fd, lpb + cbDone, range.cb - cbDone, range.ib + cbDone);
+        if (cb < 0 && errno == EINTR) continue;
         if (cb <= 0) {
             Fail(input_.sName, "cannot read");
-            return;
+            return false;
         }
-        if (fStrip)
-            CopyStripped(abCopy_.data(), size_t(cb));
-        else
-            fFnWrite(abCopy_.data(), size_t(cb));
-        ib += uint64_t(cb);
+        cbDone += uint64_t(cb);
     }
+    return true;
 }
 
 // Copies what it can of range without bringing it into the process (where
@@ -143,6 +187,28 @@ uint64_t OutputSink::ibFnCopyInKernel(const modca::ByteRange &range) {
         cbWritten_ += uint64_t(cb);
     }
     return uint64_t(ib);
+}
+
+void OutputSink::Put(const uint8_t *lpb, size_t cb) {
+    if (fStrip_)
+        CopyStripped(lpb, cb);
+    else
+        fFnWrite(lpb, cb);
+}
+
+// An End without a name (which closes its Begin whatever that is named), in
+// the framing the output keeps.
+void OutputSink::WriteEnd(uint32_t dwID) {
+    const unsigned cbFraming = fStrip_ ? 0 : input_.cbFraming;
+    uint8_t ab[13] = {};
+    uint8_t *lpbField = ab + cbFraming;
+    lpbField[0] = 0x5A;
+    lpbField[2] = 8;  // the length counts all but the 0x5A
+    lpbField[3] = uint8_t(dwID >> 16);
+    lpbField[4] = uint8_t(dwID >> 8);
+    lpbField[5] = uint8_t(dwID);
+    if (cbFraming != 0) ab[1] = uint8_t(cbFraming == cbPrefix ? 9 : 13);
+    fFnWrite(ab, cbFraming + 9);
 }
 
 // Writes the fields of whole records, leaving out their framing: an RDW,
@@ -170,9 +236,25 @@ void OutputSink::CopyStripped(const uint8_t *lpb, size_t cb) {
     }
 }
 
+// Small pieces gather in the buffer; large ones go out as they are.
 bool OutputSink::fFnWrite(const uint8_t *lpb, size_t cb) {
     cbWritten_ += cb;
     if (fd_ < 0) return !fFailed_;
+    if ((cbOut_ + cb > abOut_.size() || cb > abOut_.size() / 2) && !fFnFlush())
+        return false;
+    if (cb > abOut_.size() / 2) return fFnWriteAll(lpb, cb);
+    memcpy(abOut_.data() + cbOut_, lpb, cb);
+    cbOut_ += cb;
+    return true;
+}
+
+bool OutputSink::fFnFlush() {
+    const size_t cb = cbOut_;
+    cbOut_ = 0;
+    return fFnWriteAll(abOut_.data(), cb);
+}
+
+bool OutputSink::fFnWriteAll(const uint8_t *lpb, size_t cb) {
     while (cb != 0) {
         const ssize_t cbDone = write(fd_, lpb, cb);
         if (cbDone < 0 && errno == EINTR) continue;
@@ -187,9 +269,8 @@ bool OutputSink::fFnWrite(const uint8_t *lpb, size_t cb) {
 }
 
 void OutputSink::Close(uint64_t nFirstPage, uint64_t nLastPage) {
-    if (fd_ >= 0 && close(fd_) != 0) Fail(sPath_, "cannot write");
-    fd_ = -1;
-    const Done done = {nFirstPage, nLastPage, cbWritten_, ibEnd_};
+    CloseFile();
+    const Done done = {nFirstPage, nLastPage, cbWritten_};
     const uint32_t cbPath = static_cast<uint32_t>(sPath_.size());
     if (fwrite(&done, sizeof done, 1, fpJournal_) != 1 ||
         fwrite(&cbPath, sizeof cbPath, 1, fpJournal_) != 1 ||
@@ -197,8 +278,8 @@ void OutputSink::Close(uint64_t nFirstPage, uint64_t nLastPage) {
         Fail("(journal)", "cannot write");
 }
 
-void OutputSink::Complete(const modca::ByteRange &trailer, bool fDiscard, bool fKeepOnly,
-                          uint64_t ibDamage) {
+void OutputSink::Complete(const modca::ByteRange &trailer,
+                          const std::vector<uint32_t> &ends, bool fDiscard) {
     if (fpJournal_ == nullptr) return;
     rewind(fpJournal_);
     Done done;
@@ -208,14 +289,14 @@ void OutputSink::Complete(const modca::ByteRange &trailer, bool fDiscard, bool f
            fread(&cbPath, sizeof cbPath, 1, fpJournal_) == 1 && cbPath <= PATH_MAX) {
         sPath.resize(cbPath);
         if (fread(&sPath[0], 1, cbPath, fpJournal_) != cbPath) break;
-        Finalize(done, sPath, trailer,
-                 !fFailed_ && !fDiscard && (!fKeepOnly || done.ibEnd <= ibDamage));
+        Finalize(done, sPath, trailer, ends, !fFailed_ && !fDiscard);
     }
 }
 
-// Adds the trailer and renames, or removes the temporary file.
+// Adds the trailer and Ends and renames, or removes the temporary file.
 void OutputSink::Finalize(const Done &done, const std::string &sPath,
-                          const modca::ByteRange &trailer, bool fKeep) {
+                          const modca::ByteRange &trailer,
+                          const std::vector<uint32_t> &ends, bool fKeep) {
     const std::string sTemp = sFnTempPath(sPath);
     if (!fKeep) {
         unlink(sTemp.c_str());
@@ -228,8 +309,8 @@ void OutputSink::Finalize(const Done &done, const std::string &sPath,
         if (fd_ < 0) Fail(sTemp, "cannot write");
     }
     Copy(trailer);
-    if (fd_ >= 0 && close(fd_) != 0) Fail(sPath, "cannot write");
-    fd_ = -1;
+    for (const uint32_t dwID : ends) WriteEnd(dwID);
+    CloseFile();
     if (!options_.fDryRun && (fFailed_ || rename(sTemp.c_str(), sPath.c_str()) != 0)) {
         Fail(sPath, "cannot rename the finished output");
         unlink(sTemp.c_str());
@@ -242,6 +323,13 @@ void OutputSink::Finalize(const Done &done, const std::string &sPath,
                                          std::to_string(done.nLastPage);
     printf("%s\t%s\t%llu bytes\n", sPath.c_str(), sPages.c_str(),
            static_cast<unsigned long long>(cbWritten_));
+}
+
+void OutputSink::CloseFile() {
+    if (fd_ < 0) return;
+    const bool fFlushed = fFnFlush();
+    if (close(fd_) != 0 && fFlushed) Fail(sPath_, "cannot write");
+    fd_ = -1;
 }
 
 void OutputSink::Fail(const std::string &sPath, const char *szWhat) {

@@ -36,21 +36,28 @@ int main(int argc, char **argv) {
         vFnMessage(input, sError);
         return 1;
     }
-    OutputSink sink(input, options.output);
+    Window window;
+    OutputSink sink(input, window, options.output);
     if (!sink.fReady()) return 1;
     modca::StreamIndex index;
     modca::Splitter splitter(index, options.request, sink);
-    vFnWalkFields(input, UINT64_MAX, &index, [&](const modca::IndexedField &field) {
-        splitter.Feed(field);
-        return !sink.fFailed() && (options.fKeepGoing || !index.fDamaged());
-    });
+    vFnWalkFields(
+        input, &window, &index,
+        [&](const modca::IndexedField &field) {
+            splitter.Feed(field);
+            return !sink.fFailed() && !index.fDamaged();
+        },
+        [&] { return splitter.ibOldestWanted(); });
     splitter.Finish();
     const bool fDamaged = index.fDamaged();
     if (fDamaged)
         vFnMessage(input, "offset " + std::to_string(index.ibDamage()) + ": " +
                               index.DamageText());
-    sink.Complete(index.Trailer(), fDamaged && !options.fKeepGoing, fDamaged,
-                  index.ibDamage());
+    // Past damage the document's End may be missing: the outputs get Ends made anew.
+    if (fDamaged)
+        sink.Complete(modca::ByteRange(), index.PrologueEnds(), !options.fKeepGoing);
+    else
+        sink.Complete(index.Trailer(), {}, false);
     if (sink.fFailed() || (fDamaged && !options.fKeepGoing)) return 1;
     if (splitter.cOutputs() == 0) {
         vFnMessage(input, sFnNothing(options.request, index));

@@ -1,5 +1,7 @@
 #include "Index.h"
 
+#include <algorithm>
+
 #include "FieldNames.h"
 #include "Fields.h"
 
@@ -18,18 +20,36 @@ void FnExtend(ByteRange *lpRange, const ByteRange &range) {
         lpRange->cb += range.cb;
 }
 
+// What the tracker must see: all but the fields of class D3 that neither nest
+// nor tag, whose only trace there is a warning for an unknown identifier.
+bool fFnForTracker(uint32_t dwID) {
+    return (dwID >> 16) != 0xD3 || fFnIsBegin(dwID) || fFnIsEnd(dwID) ||
+           dwID == dwTagLogicalElement;
+}
+
 }  // namespace
 
 void StreamIndex::Feed(const IndexedField &field) {
-    const bool fBefore = fFnInPart(tracker_);
-    tracker_.Feed(field.range.ib, field.dwID, field.lpbData, field.cbData);
-    NoteProblems();
-    if (fBefore || fFnInPart(tracker_)) {
+    const bool fBefore = fInPart_;
+    if (fFnForTracker(field.dwID)) {
+        tracker_.Feed(field.range.ib, field.dwID, field.lpbData, field.cbData);
+        NoteProblems();
+        fInPart_ = fFnInPart(tracker_);
+    }
+    if (fBefore || fInPart_) {
+        if (!fSeenPart_) NotePrologueEnds();
         fSeenPart_ = true;
         trailer_ = ByteRange();
     } else {
         FnExtend(fSeenPart_ ? &trailer_ : &prologue_, field.range);
     }
+}
+
+// The field just fed began the first part: the Begins below it are the prologue's.
+void StreamIndex::NotePrologueEnds() {
+    const size_t cLevels = std::min(tracker_.Depth(), StructureTracker::cMaxDepth);
+    for (size_t nLevel = cLevels - 1; nLevel-- > 0;)
+        prologueEnds_.push_back(tracker_.OpenID(nLevel) | 0x000100);
 }
 
 void StreamIndex::Finish() {
@@ -50,21 +70,24 @@ void StreamIndex::SetDamage(uint64_t ib, const std::string &sText) {
 }
 
 void Splitter::Feed(const IndexedField &field) {
+    if (fStopped_) return;
     BeforeFeed(field);
+    const size_t nDepth = index_.Tracker().Depth();
     index_.Feed(field);
-    if (field.dwID == dwBeginNamedPageGroup) OnGroupBegin(field);
+    if (index_.fDamaged()) return Stop();
+    const size_t nNewDepth = index_.Tracker().Depth();
+    if (field.dwID == dwBeginNamedPageGroup && nNewDepth > nDepth &&
+        nDepth < StructureTracker::cMaxDepth)
+        OnGroupBegin(field, nDepth);
     if (field.dwID == dwBeginPage) OnPageBegin(field);
-    if (index_.Tracker().fPageEnded() && fInSelectedPage_) {
-        sink_.Copy({ibPage_, field.range.ibEnd() - ibPage_});
-        fInSelectedPage_ = false;
-    }
-    if (field.dwID == dwEndNamedPageGroup) OnGroupEnd(field);
+    if (index_.Tracker().fPageEnded()) OnPageEnd(field);
+    if (!groups_.empty() && groups_.back().nLevel >= nNewDepth) OnGroupEnd(field);
 }
 
 // A Begin inside a named page group ends the group's head; the first one in
 // the outermost group fixes the tags it is chosen and named by.
 void Splitter::BeforeFeed(const IndexedField &field) {
-    if (groups_.empty() || cGroupsTooDeep_ != 0) return;
+    if (groups_.empty()) return;
     const bool fBegin = fFnIsBegin(field.dwID);
     if (fBegin && groups_.back().ibHeadEnd == 0)
         groups_.back().ibHeadEnd = field.range.ib;
@@ -75,24 +98,16 @@ void Splitter::BeforeFeed(const IndexedField &field) {
     }
 }
 
-void Splitter::OnGroupBegin(const IndexedField &field) {
-    if (groups_.size() == StructureTracker::cMaxDepth || cGroupsTooDeep_ != 0) {
-        ++cGroupsTooDeep_;
-        return;
-    }
-    groups_.push_back({field.range.ib, 0, false});
+void Splitter::OnGroupBegin(const IndexedField &field, size_t nLevel) {
+    groups_.push_back({nLevel, field.range.ib, 0, false});
     if (groups_.size() != 1 || !request_.fGroups) return;
     sGroupName_ = sFnNameToken(field.lpbData, field.cbData);
     fTagsTaken_ = false;
     nFirst_ = index_.Tracker().Page().nPage + 1;
 }
 
+// The tracker closed the innermost group; without damage only its End does.
 void Splitter::OnGroupEnd(const IndexedField &field) {
-    if (cGroupsTooDeep_ != 0) {
-        --cGroupsTooDeep_;
-        return;
-    }
-    if (groups_.empty()) return;
     const OpenGroup group = groups_.back();
     groups_.pop_back();
     if (!request_.fGroups && group.fWritten) sink_.Copy(field.range);
@@ -111,11 +126,20 @@ void Splitter::OnPageBegin(const IndexedField &field) {
     const uint64_t nPage = index_.Tracker().Page().nPage;
     if (request_.fGroups || nPage < request_.nFirstPage || nPage > request_.nLastPage)
         return;
+    ibPage_ = field.range.ib;
+    fInSelectedPage_ = true;
+}
+
+// A page asked for is whole: it goes out with the heads of the groups it sits in.
+void Splitter::OnPageEnd(const IndexedField &field) {
+    if (!fInSelectedPage_) return;
+    fInSelectedPage_ = false;
+    nLast_ = index_.Tracker().Page().nPage;
     if (!fOpen_) {
         sink_.Open("");
         sink_.Copy(index_.Prologue());
         fOpen_ = true;
-        nFirst_ = nPage;
+        nFirst_ = nLast_;
         ++cOutputs_;
     }
     for (OpenGroup &group : groups_) {
@@ -123,16 +147,32 @@ void Splitter::OnPageBegin(const IndexedField &field) {
         sink_.Copy({group.ibBegin, group.ibHeadEnd - group.ibBegin});
         group.fWritten = true;
     }
-    nLast_ = nPage;
-    ibPage_ = field.range.ib;
-    fInSelectedPage_ = true;
+    sink_.Copy({ibPage_, field.range.ibEnd() - ibPage_});
+}
+
+// Damage: the page being copied is left out and the groups written get Ends.
+void Splitter::Stop() {
+    fStopped_ = true;
+    fInSelectedPage_ = false;
+    if (!fOpen_) return;
+    for (size_t i = groups_.size(); i-- > 0;)
+        if (groups_[i].fWritten) sink_.WriteEnd(dwEndNamedPageGroup);
+    sink_.Close(nFirst_, nLast_);
+    fOpen_ = false;
 }
 
 void Splitter::Finish() {
     index_.Finish();
-    if (!fOpen_) return;
-    sink_.Close(nFirst_, nLast_);
+    if (index_.fDamaged()) return Stop();
+    if (fOpen_) sink_.Close(nFirst_, nLast_);
     fOpen_ = false;
+}
+
+uint64_t Splitter::ibOldestWanted() const {
+    const uint64_t ib = fInSelectedPage_ ? ibPage_ : UINT64_MAX;
+    for (const OpenGroup &group : groups_)
+        if (!group.fWritten) return std::min(ib, group.ibBegin);
+    return ib;
 }
 
 bool Splitter::fSelected() const {

@@ -57,6 +57,8 @@ class StructureTracker {
     // The index tags met so far directly in the innermost named page group.
     const std::vector<Tag> &GroupTags() const { return groupTags_; }
     size_t Depth() const { return cOpen_ + cOverflow_; }
+    // The identifier of the Begin open at nLevel (from 0, below Depth() and cMaxDepth).
+    uint32_t OpenID(size_t nLevel) const { return aOpen_[nLevel].dwID; }
     // A Begin of category bCategory is open.
     bool fInside(uint8_t bCategory) const;
 
