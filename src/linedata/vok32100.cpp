@@ -12,10 +12,6 @@ namespace vokdsp {
 
 namespace {
 
-// Record and block descriptor words: a big-endian length that counts the
-// word's own four bytes, then two bytes that mean nothing here.
-constexpr uint16_t cbDescriptor = 4;
-
 // What a refused over-long record carries in its MVXError.
 constexpr int32_t nTooLongCode = 16;
 constexpr int32_t nTooLongSubCode = 16;
@@ -115,41 +111,6 @@ uint32_t cbFnTakeRecordBody(LINEREC *lpRec, LINEIO *lpio, uint16_t cbLeft,
     return uint32_t{cbLead} + cbCopied;
 }
 
-// The common case: the whole record, cbInput bytes with cbDescriptorLength of
-// descriptor in front, lies in the buffer. The same steps as the byte source
-// path, the bytes read straight from the buffer, the blank fill done in the
-// copy.
-uint32_t cbFnTakeBufferedRecord(LINEREC *lpRec, LINEIO *lpio, uint16_t cbDescriptorLength,
-                                uint16_t cbInput) {
-    const uint8_t *lpb = lpio->abBuffer + lpio->ibBuffer + cbDescriptorLength;
-    uint16_t cbLeft = cbInput - cbDescriptorLength;
-    lpio->ibBuffer += cbInput;
-    lpio->cbConsumed += cbInput;
-    lpio->cbRecord = cbInput;
-    const uint16_t cbLead =
-        cbFnTakePrefixBytes(lpRec, lpio, &cbLeft, [&lpb] { return *lpb++; });
-    if (cbLead != 0)  // an embedded structured field keeps its NULs
-        memcpy(lpRec->abData + cbLead, lpb, cbLeft);
-    else
-        vFnCopyNulsAsBlanks(lpRec->abData, lpb, cbLeft, bFnBlank(lpio));
-    return uint32_t{cbLead} + cbLeft;
-}
-
-uint16_t cbFnBuffered(const LINEIO *lpio) { return lpio->cbBuffer - lpio->ibBuffer; }
-
-// The length of the descriptor at the read position when the buffer holds it
-// and the whole record it describes, one that passes every check; else 0,
-// and the byte source path decides.
-uint16_t cbFnBufferedDescribed(const LINEIO *lpio, uint16_t cbLimit) {
-    const uint16_t cbAvail = cbFnBuffered(lpio);
-    if (cbAvail < cbDescriptor) return 0;
-    const uint8_t *lpb = lpio->abBuffer + lpio->ibBuffer;
-    const uint16_t cbLength = wFnBigEndian(lpb[0], lpb[1]);
-    const bool fFits = cbLength >= cbDescriptor && cbLength <= cbLimit &&
-                       cbLength <= lpio->cbMaxRecord && cbLength <= cbAvail;
-    return fFits ? cbLength : 0;
-}
-
 // Makes a block with records current, skipping empty blocks. False when the
 // decoder returns *lpcbResult instead: a clean end of input after an empty
 // block, or a refused block descriptor.
@@ -182,9 +143,6 @@ uint32_t cfnFixedRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) 
         lpRec->abData[0] = 0;
         return cbFnEndOfInput(lpio);
     }
-    // Create guarantees cbMaxRecord covers the prefix, so the data fits the room.
-    if (cbFnBuffered(lpio) >= lpio->cbMaxRecord)
-        return cbFnTakeBufferedRecord(lpRec, lpio, 0, lpio->cbMaxRecord);
     return cbFnTakeRecordBody(lpRec, lpio, lpio->cbMaxRecord, lpio->cbConsumed,
                               lpdwStatus);
 }
@@ -194,9 +152,6 @@ uint32_t cfnFixedRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) 
 uint32_t cfnVarRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     lpRec->bCC = 0;
     lpRec->bTRC = 0;
-    const uint16_t cbBuffered = cbFnBufferedDescribed(lpio, UINT16_MAX);
-    if (cbBuffered != 0)
-        return cbFnTakeBufferedRecord(lpRec, lpio, cbDescriptor, cbBuffered);
     if (!fFnRefillIfDue(lpio, lpdwStatus)) return cbFnEndOfInput(lpio);
     const uint32_t cbStart = lpio->cbConsumed;
     uint16_t cbLength;
@@ -213,12 +168,6 @@ uint32_t cfnVarRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
 uint32_t cfnVarBlockRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     lpRec->bCC = 0;
     lpRec->bTRC = 0;
-    const uint16_t cbBuffered =
-        lpio->cbBlockLeft != 0 ? cbFnBufferedDescribed(lpio, lpio->cbBlockLeft) : 0;
-    if (cbBuffered != 0) {
-        lpio->cbBlockLeft -= cbBuffered;
-        return cbFnTakeBufferedRecord(lpRec, lpio, cbDescriptor, cbBuffered);
-    }
     if (!fFnRefillIfDue(lpio, lpdwStatus)) return cbFnEndOfInput(lpio);
     uint32_t cbResult;
     if (!fFnEnterBlock(lpio, &cbResult, lpdwStatus)) return cbResult;
@@ -262,11 +211,6 @@ constexpr uint32_t cbMaxCount = 0xFFFF;  // cbData is a 16-bit count
 // byte ends the line.
 inline bool fFnEndsText(uint8_t b) {
     return b < bFirstPrintable && b != 0 && b != bBackspace;
-}
-
-void vFnTake(LINEIO *lpio, uint16_t cb) {
-    lpio->ibBuffer += cb;
-    lpio->cbConsumed += cb;
 }
 
 // An empty line ends with the byte that marked it and one more, dropped. Its
@@ -532,6 +476,18 @@ bool fFnDecodeBufferedTextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpcbCount
 }
 
 }  // namespace
+
+uint16_t cfnBufferedTextLine_Get(LINEREC *lpRec, LINEIO *lpio) {
+    lpRec->bCC = 0;
+    lpRec->bTRC = 0;
+    const uint32_t cbStart = lpio->cbConsumed;
+    uint32_t cbResult;
+    if (!fFnDecodeBufferedTextLine(lpRec, lpio, &cbResult)) return 0;
+    lpio->cbRecord = lpio->cbConsumed - cbStart;
+    lpRec->fEnd = 0;
+    lpRec->dwStatus = DSP_OK;
+    return cbFnCompleteRecord(lpRec, lpio, cbResult, true);
+}
 
 uint32_t cfnTextRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     lpRec->bCC = 0;
