@@ -42,12 +42,16 @@ struct LINEIO {
     void *lpAllocation;   // what create allocated, this header in it
     // Cache-line aligned: a block copied in by the callback then never
     // straddles more lines than it must, wherever it comes from.
+    // Format 0: bit i set where abBuffer[i] is below 0x20, or i >= cbBuffer;
+    // two words more than the buffer needs, all set.
+    uint64_t aqwControls[cbReadBlock / 64 + 2];
     alignas(64)
         uint8_t abBuffer[cbReadBlock + cbMaxWholeVectors + cbVectorSlack];  // then slack
     bool fFailed;        // a descriptor lost the record boundaries; nothing more is read
     uint8_t bBlank;      // what a NUL data byte and an empty record become
     uint8_t bDefaultCC;  // the carriage control of a record that brings none
     uint8_t cWholeVectors;  // vectors a buffered record is copied in; 0: by its length
+    bool fFillScanned;      // format 0: aqwControls describes the buffer as filled
     bool fWideVectors;      // ... and that by pairs, in 32-byte vectors
 };
 
@@ -142,6 +146,7 @@ inline uint16_t FillBuffer(LINEIO *lpio, uint32_t *lpdwStatus) {
     lpio->cbBuffer =
         cbFnRequestBlock(lpio->lpfnRead, lpio->abBuffer, lpio->lpContext, lpdwStatus);
     lpio->ibBuffer = 0;
+    lpio->fFillScanned = false;
     return lpio->cbBuffer;
 }
 
@@ -238,9 +243,9 @@ __attribute__((target("avx2"))) inline void vFnCopyWideVectorsNulsAsBlanks(
     }
 }
 
-inline uint8_t cFnWholeVectors(uint16_t cbMaxRecord) {
-    if (cbMaxRecord > cbMaxWholeVectors) return 0;
-    return static_cast<uint8_t>((cbMaxRecord + sizeof(__m128i) - 1) / sizeof(__m128i));
+inline uint8_t cFnWholeVectors(uint32_t cbMaxData) {
+    if (cbMaxData > cbMaxWholeVectors) return 0;
+    return static_cast<uint8_t>((cbMaxData + sizeof(__m128i) - 1) / sizeof(__m128i));
 }
 
 // Whether this processor and its system run 32-byte vector instructions.
@@ -255,7 +260,7 @@ inline bool fFnHasWideVectors() {
            __get_cpuid_count(7, 0, &nA, &nB, &nC, &nD) && (nB & bit_AVX2);
 }
 #else
-inline uint8_t cFnWholeVectors(uint16_t) { return 0; }
+inline uint8_t cFnWholeVectors(uint32_t) { return 0; }
 inline bool fFnHasWideVectors() { return false; }
 #endif
 

@@ -156,7 +156,9 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
     lpio->fFailed = false;
     lpio->bBlank = bFnBlank(lpio);
     lpio->bDefaultCC = bFnDefaultCC(lpio);
-    lpio->cWholeVectors = cFnWholeVectors(cbMaxRecord);
+    // A text line's data can hold one byte more than the maximum.
+    const bool fText = (wFormat & wFormatCodeMask) == wFormatText;
+    lpio->cWholeVectors = cFnWholeVectors(cbMaxRecord + (fText ? 1 : 0));
     lpio->fWideVectors = lpio->cWholeVectors != 0 && fFnHasWideVectors();
     // The record area is defined only after a get-next; clearing its header
     // keeps a premature look at it from reading indeterminate bytes.

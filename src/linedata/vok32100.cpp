@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "MVXError.h"
 #include "Status.h"
@@ -277,6 +278,74 @@ unsigned nFnCopyTextVector(uint8_t *lpbDest, const uint8_t *lpbSource) {
 }
 #endif
 
+#if defined(__SSE2__)
+// Marks the control bytes of the buffer as filled in aqwControls, and every
+// position past its end.
+void vFnScanControls(LINEIO *lpio) {
+    const __m128i vLastControl = _mm_set1_epi8(static_cast<char>(bFirstPrintable - 1));
+    const size_t cWords = (size_t{lpio->cbBuffer} + 63) / 64;
+    for (size_t iWord = 0; iWord < cWords; ++iWord) {
+        uint64_t qw = 0;
+        for (size_t iPart = 0; iPart < 4; ++iPart) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(
+                lpio->abBuffer + iWord * 64 + iPart * 16));
+            const __m128i vControl = _mm_cmpeq_epi8(_mm_min_epu8(v, vLastControl), v);
+            qw |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(vControl))}
+                  << (iPart * 16);
+        }
+        lpio->aqwControls[iWord] = qw;
+    }
+    if (lpio->cbBuffer % 64 != 0)
+        lpio->aqwControls[cWords - 1] |= ~0ull << (lpio->cbBuffer % 64);
+    for (size_t iWord = cWords; iWord < std::size(lpio->aqwControls); ++iWord)
+        lpio->aqwControls[iWord] = ~0ull;
+    lpio->fFillScanned = true;
+}
+
+// The 64 control bits from buffer position ib on.
+uint64_t qwFnControlsFrom(const LINEIO *lpio, size_t ib) {
+    const uint64_t *lpqw = lpio->aqwControls + ib / 64;
+    const unsigned nShift = ib % 64;
+    return (lpqw[0] >> nShift) | ((lpqw[1] << 1) << (63 - nShift));
+}
+
+// The distance from lpb to the first byte below 0x20 after it, when that
+// lies within 128 bytes and ends the text; else the byte-wise copy decides.
+bool fFnFindTextEnd(LINEIO *lpio, const uint8_t *lpb, uint16_t *lpcbText) {
+    if (!lpio->fFillScanned) vFnScanControls(lpio);
+    const size_t ib = static_cast<size_t>(lpb - lpio->abBuffer);
+    const uint64_t qwNear = qwFnControlsFrom(lpio, ib);
+    const uint64_t qwFar = qwFnControlsFrom(lpio, ib + 64);
+    if ((qwNear | qwFar) == 0) return false;
+    const unsigned cb =
+        static_cast<unsigned>(__builtin_ctzll(qwNear != 0 ? qwNear : qwFar)) +
+        (qwNear != 0 ? 0 : 64);
+    *lpcbText = static_cast<uint16_t>(cb);
+    return fFnEndsText(lpb[cb]);
+}
+
+// Copies cVectors whole vectors of text that holds no byte below 0x20.
+void vFnCopyPlainVectors(uint8_t *lpbDest, const uint8_t *lpbSource, unsigned cVectors) {
+    for (unsigned i = 0; i < cVectors; ++i)
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i *>(lpbDest + i * 16),
+            _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpbSource + i * 16)));
+}
+
+// The text from lpb to its end, when the control scan finds it and copies it
+// in whole vectors; false, with the line's bytes left for the byte-wise copy.
+bool fFnCopyScannedText(LINEIO *lpio, uint8_t *lpbDest, const uint8_t *lpb,
+                        uint16_t *lpcbText) {
+    if (lpio->cWholeVectors == 0 || !fFnFindTextEnd(lpio, lpb, lpcbText)) return false;
+    vFnCopyPlainVectors(lpbDest, lpb, lpio->cWholeVectors);
+    return true;
+}
+#else
+bool fFnCopyScannedText(LINEIO *, uint8_t *, const uint8_t *, uint16_t *) {
+    return false;
+}
+#endif
+
 // Copies text from lpbSource to lpbDest up to the first byte that ends it, at
 // most cb bytes, NUL and backspace as blanks. Returns the bytes copied. Runs
 // of printable bytes go over in vectors or words; a word that holds a control
@@ -462,8 +531,10 @@ bool fFnDecodeBufferedTextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpcbCount
     const uint32_t cbLimit = std::min<uint32_t>(lpio->cbMaxRecord + 1u, cbMaxCount);
     const uint16_t cbRun =
         static_cast<uint16_t>(std::min<uint32_t>(lpbEnd - lpb, cbLimit - cbCount));
-    const uint16_t cbText = cbFnCopyTextRun(lpRec->abData + cbCount, lpb, cbRun);
-    if (cbText == cbRun) return false;  // the text goes on past the buffer or the cut
+    uint16_t cbText;
+    if (!fFnCopyScannedText(lpio, lpRec->abData + cbCount, lpb, &cbText))
+        cbText = cbFnCopyTextRun(lpRec->abData + cbCount, lpb, cbRun);
+    if (cbText >= cbRun) return false;  // the text goes on past the buffer or the cut
     lpb += cbText;
     const bool fFormFeedKept = fFnOption(lpio, wOptFormFeed) && *lpb == bFormFeed;
     if (!fFormFeedKept) {
