@@ -42,6 +42,41 @@ __attribute__((noinline)) inline uint16_t cbFnDeliverBufferedField(LINEREC *lpRe
     return static_cast<uint16_t>(cbLeft + 1);
 }
 
+// The data, NULs as blanks, and the record header. fWide: compiled for
+// 32-byte vectors, and the reader copies in them.
+template <bool fWide>
+inline uint16_t cbFnFinishBuffered(LINEREC *lpRec, const LINEIO *lpio, const uint8_t *lpb,
+                                   uint16_t cbLeft, uint8_t bCC, uint8_t bTRC) {
+    uint8_t *const lpbData = lpRec->abData;
+#if defined(__SSE2__)
+    if (fWide)
+        vFnCopyWideVectorsNulsAsBlanks(lpbData, lpb, lpio->cWholeVectors, lpio->bBlank);
+    else if (lpio->cWholeVectors != 0)
+        vFnCopyWholeVectorsNulsAsBlanks(lpbData, lpb, lpio->cWholeVectors, lpio->bBlank);
+    else
+#endif
+        vFnCopyNulsAsBlanks(lpbData, lpb, cbLeft, lpio->bBlank);
+    if (cbLeft == 0) lpbData[cbLeft++] = lpio->bBlank;
+    if (bCC == 0) bCC = lpio->bDefaultCC;
+    lpbData[cbLeft] = 0;
+    vFnStoreRecordHeader(lpRec, bCC, bTRC, cbLeft);
+    return cbLeft;
+}
+
+#if defined(__SSE2__)
+__attribute__((target("avx2"), flatten, noinline)) inline uint16_t cbFnFinishWideBuffered(
+    LINEREC *lpRec, const LINEIO *lpio, const uint8_t *lpb, uint16_t cbLeft, uint8_t bCC,
+    uint8_t bTRC) {
+    return cbFnFinishBuffered<true>(lpRec, lpio, lpb, cbLeft, bCC, bTRC);
+}
+#else
+inline uint16_t cbFnFinishWideBuffered(LINEREC *lpRec, const LINEIO *lpio,
+                                       const uint8_t *lpb, uint16_t cbLeft, uint8_t bCC,
+                                       uint8_t bTRC) {
+    return cbFnFinishBuffered<false>(lpRec, lpio, lpb, cbLeft, bCC, bTRC);
+}
+#endif
+
 // The record's cbLeft bytes at lpb after its descriptor, already taken:
 // carriage control and TRC as the options select, then the data, NULs as
 // blanks; completed as get-next completes every record.
@@ -59,20 +94,9 @@ inline uint16_t cbFnDeliverBuffered(LINEREC *lpRec, const LINEIO *lpio,
         bTRC = *lpb++ & 0x0F;
         --cbLeft;
     }
-    uint8_t *const lpbData = lpRec->abData;
-#if defined(__SSE2__)
     if (lpio->fWideVectors)
-        vFnCopyWideVectorsNulsAsBlanks(lpbData, lpb, lpio->cWholeVectors, lpio->bBlank);
-    else if (lpio->cWholeVectors != 0)
-        vFnCopyWholeVectorsNulsAsBlanks(lpbData, lpb, lpio->cWholeVectors, lpio->bBlank);
-    else
-#endif
-        vFnCopyNulsAsBlanks(lpbData, lpb, cbLeft, lpio->bBlank);
-    if (cbLeft == 0) lpbData[cbLeft++] = lpio->bBlank;
-    if (bCC == 0) bCC = lpio->bDefaultCC;
-    lpbData[cbLeft] = 0;
-    vFnStoreRecordHeader(lpRec, bCC, bTRC, cbLeft);
-    return cbLeft;
+        return cbFnFinishWideBuffered(lpRec, lpio, lpb, cbLeft, bCC, bTRC);
+    return cbFnFinishBuffered<false>(lpRec, lpio, lpb, cbLeft, bCC, bTRC);
 }
 
 // Delivers the next record when it lies whole in the buffer and returns its
@@ -81,29 +105,23 @@ inline uint16_t cbFnDeliverBuffered(LINEREC *lpRec, const LINEIO *lpio,
 inline uint16_t cbFnGetBufferedRecord(LINEREC *lpRec, LINEIO *lpio) {
     uint16_t cbInput;
     uint16_t cbDescriptorLength = cbDescriptor;
-    switch (lpio->wFormat & wFormatCodeMask) {
-        case wFormatFixed:
-        case wFormatFixedAlt:
-            // Create guarantees cbMaxRecord covers the prefix, so the data fits the room.
-            cbInput = lpio->cbMaxRecord;
-            if (cbFnBuffered(lpio) < cbInput) return 0;
-            cbDescriptorLength = 0;
-            break;
-        case wFormatVariable:
-            cbInput = cbFnBufferedDescribed(lpio, UINT16_MAX);
-            if (cbInput == 0) return 0;
-            break;
-        case wFormatVarBlocked:
-            cbInput = lpio->cbBlockLeft != 0
-                          ? cbFnBufferedDescribed(lpio, lpio->cbBlockLeft)
-                          : 0;
-            if (cbInput == 0) return 0;
-            lpio->cbBlockLeft -= cbInput;
-            break;
-        case wFormatText:
-            return cfnBufferedTextLine_Get(lpRec, lpio);
-        default:
-            return 0;
+    // Tests rather than a jump table: one well-predicted branch each.
+    const uint16_t wCode = lpio->wFormat & wFormatCodeMask;
+    if (wCode == wFormatFixed || wCode == wFormatFixedAlt) {
+        // Create guarantees cbMaxRecord covers the prefix, so the data fits the room.
+        cbInput = lpio->cbMaxRecord;
+        if (cbFnBuffered(lpio) < cbInput) return 0;
+        cbDescriptorLength = 0;
+    } else if (wCode == wFormatVariable) {
+        cbInput = cbFnBufferedDescribed(lpio, UINT16_MAX);
+        if (cbInput == 0) return 0;
+    } else if (wCode == wFormatVarBlocked) {
+        cbInput =
+            lpio->cbBlockLeft != 0 ? cbFnBufferedDescribed(lpio, lpio->cbBlockLeft) : 0;
+        if (cbInput == 0) return 0;
+        lpio->cbBlockLeft -= cbInput;
+    } else {  // text: create refused every other code
+        return cfnBufferedTextLine_Get(lpRec, lpio);
     }
     const uint8_t *const lpb = lpio->abBuffer + lpio->ibBuffer + cbDescriptorLength;
     vFnTake(lpio, cbInput);
