@@ -31,11 +31,11 @@ inline uint16_t cbFnBufferedDescribed(const LINEIO *lpio, uint16_t cbLimit) {
     return fFits ? cbLength : 0;
 }
 
-// An embedded structured field: its introducer, then its bytes as they are.
+// An embedded structured field: its introducer, already stored, then its bytes
+// as they are.
 __attribute__((noinline)) inline uint16_t cbFnDeliverBufferedField(LINEREC *lpRec,
                                                                    const uint8_t *lpb,
                                                                    uint16_t cbLeft) {
-    lpRec->abData[0] = bStructuredField;
     memcpy(lpRec->abData + 1, lpb, cbLeft);
     lpRec->abData[cbLeft + 1] = 0;
     vFnStoreRecordHeader(lpRec, bStructuredField, 0, static_cast<uint16_t>(cbLeft + 1));
@@ -82,18 +82,11 @@ inline uint16_t cbFnFinishWideBuffered(LINEREC *lpRec, const LINEIO *lpio,
 // blanks; completed as get-next completes every record.
 inline uint16_t cbFnDeliverBuffered(LINEREC *lpRec, const LINEIO *lpio,
                                     const uint8_t *lpb, uint16_t cbLeft) {
-    const uint16_t wFormat = lpio->wFormat;
     uint8_t bCC = 0;
     uint8_t bTRC = 0;
-    if (cbLeft != 0 && (wFormat & wOptRecordCC) != 0) {
-        bCC = *lpb++;
-        --cbLeft;
-        if (bCC == bStructuredField) return cbFnDeliverBufferedField(lpRec, lpb, cbLeft);
-    }
-    if (cbLeft != 0 && (wFormat & wOptTRC) != 0) {
-        bTRC = *lpb++ & 0x0F;
-        --cbLeft;
-    }
+    if (cbFnTakePrefixBytes(bCC, bTRC, lpRec->abData, lpio, &cbLeft,
+                            [&lpb] { return *lpb++; }) != 0)
+        return cbFnDeliverBufferedField(lpRec, lpb, cbLeft);
     if (lpio->fWideVectors)
         return cbFnFinishWideBuffered(lpRec, lpio, lpb, cbLeft, bCC, bTRC);
     return cbFnFinishBuffered<false>(lpRec, lpio, lpb, cbLeft, bCC, bTRC);

@@ -108,6 +108,30 @@ inline uint16_t cbFnCompleteRecord(LINEREC *lpRec, const LINEIO *lpio, uint32_t 
     return lpRec->cbData;
 }
 
+// Takes the carriage-control and TRC bytes that the option bits select, while
+// the record (cbLeft bytes) has bytes for them, each from fnNextByte, into bCC
+// and bTRC. An embedded structured field keeps its introducer as the first
+// data byte at lpbData and has no TRC. Returns the number of data bytes this
+// placed there (0 or 1).
+template <typename NextByte>
+uint16_t cbFnTakePrefixBytes(uint8_t &bCC, uint8_t &bTRC, uint8_t *lpbData,
+                             const LINEIO *lpio, uint16_t *lpcbLeft,
+                             NextByte fnNextByte) {
+    if (*lpcbLeft != 0 && fFnOption(lpio, wOptRecordCC)) {
+        --*lpcbLeft;
+        bCC = fnNextByte();
+    }
+    if (bCC == bStructuredField) {
+        lpbData[0] = bStructuredField;
+        return 1;
+    }
+    if (*lpcbLeft != 0 && fFnOption(lpio, wOptTRC)) {
+        --*lpcbLeft;
+        bTRC = fnNextByte() & 0x0F;
+    }
+    return 0;
+}
+
 // The record header of a delivered record, no end flag, no status.
 inline void vFnStoreRecordHeader(LINEREC *lpRec, uint8_t bCC, uint8_t bTRC,
                                  uint16_t cbData) {

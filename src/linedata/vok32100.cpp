@@ -20,33 +20,11 @@ constexpr const char *lpszSourceName = "vok32100";
 constexpr int32_t nVarRecordLine = 829;  // reported for every format-2 refusal
 constexpr size_t cbMessageRoom = 128;    // holds the longest refusal message
 
-// Takes the carriage-control and TRC bytes that the option bits select, while
-// the record (cbLeft bytes) has bytes for them, each from fnNextByte. An
-// embedded structured field keeps its introducer as the first data byte and
-// has no TRC. Returns the number of data bytes this placed in abData (0 or 1).
-template <typename NextByte>
-uint16_t cbFnTakePrefixBytes(LINEREC *lpRec, const LINEIO *lpio, uint16_t *lpcbLeft,
-                             NextByte fnNextByte) {
-    if (*lpcbLeft != 0 && fFnOption(lpio, wOptRecordCC)) {
-        --*lpcbLeft;
-        lpRec->bCC = fnNextByte();
-    }
-    if (lpRec->bCC == bStructuredField) {
-        lpRec->abData[0] = bStructuredField;
-        return 1;
-    }
-    if (*lpcbLeft != 0 && fFnOption(lpio, wOptTRC)) {
-        --*lpcbLeft;
-        lpRec->bTRC = fnNextByte() & 0x0F;
-    }
-    return 0;
-}
-
 // The prefix through the byte source: a byte missing at the end of input
 // reads as a blank, like every byte taken one at a time.
 uint16_t cbFnTakeRecordPrefix(LINEREC *lpRec, LINEIO *lpio, uint16_t *lpcbLeft,
                               uint32_t *lpdwStatus) {
-    return cbFnTakePrefixBytes(lpRec, lpio, lpcbLeft,
+    return cbFnTakePrefixBytes(lpRec->bCC, lpRec->bTRC, lpRec->abData, lpio, lpcbLeft,
                                [&] { return GetByte(lpio, lpdwStatus); });
 }
 
