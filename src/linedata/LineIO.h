@@ -43,8 +43,8 @@ struct LINEIO {
     // Cache-line aligned: a block copied in by the callback then never
     // straddles more lines than it must, wherever it comes from.
     // Format 0: bit i set where abBuffer[i] is below 0x20, or i >= cbBuffer;
-    // two words more than the buffer needs, all set.
-    uint64_t aqwControls[cbReadBlock / 64 + 2];
+    // then the words a 128-bit window from the buffer's end reaches, all set.
+    uint64_t aqwControls[cbReadBlock / 64 + 3];
     alignas(64)
         uint8_t abBuffer[cbReadBlock + cbMaxWholeVectors + cbVectorSlack];  // then slack
     bool fFailed;        // a descriptor lost the record boundaries; nothing more is read
