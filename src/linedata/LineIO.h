@@ -1,8 +1,9 @@
 // The line-data reader's control block and its buffered byte source.
 //
 // One allocation holds the header, the 4096-byte input buffer and the record
-// area LINEREC with its data room of cbMaxRecord + 4 bytes. The caller's
-// handle is the record area's address; the header lies right in front of it.
+// area LINEREC with its data room of cbMaxRecord + 4 bytes, each followed by
+// slack that whole-vector copies may read or write. The caller's handle is the
+// record area's address; the header lies cbRecordOffset bytes in front of it.
 #ifndef VOKDSP_LINEDATA_LINEIO_H
 #define VOKDSP_LINEDATA_LINEIO_H
 
@@ -40,11 +41,11 @@ struct LINEIO {
     uint32_t cbRecord;    // input length of the current record; a text line
                           // with its control bytes and line end can pass 65535
     void *lpAllocation;   // what create allocated, this header in it
-    // Cache-line aligned: a block copied in by the callback then never
-    // straddles more lines than it must, wherever it comes from.
     // Format 0: bit i set where abBuffer[i] is below 0x20, or i >= cbBuffer;
     // then the words a 128-bit window from the buffer's end reaches, all set.
     uint64_t aqwControls[cbReadBlock / 64 + 3];
+    // Cache-line aligned: a block copied in by the callback then never
+    // straddles more lines than it must, wherever it comes from.
     alignas(64)
         uint8_t abBuffer[cbReadBlock + cbMaxWholeVectors + cbVectorSlack];  // then slack
     bool fFailed;        // a descriptor lost the record boundaries; nothing more is read
