@@ -1,8 +1,9 @@
 // The line-data reader's control block and its buffered byte source.
 //
 // One allocation holds the header, the 4096-byte input buffer and the record
-// area LINEREC with its data room of cbMaxRecord + 4 bytes. The caller's
-// handle is the record area's address; the header lies right in front of it.
+// area LINEREC with its data room of cbMaxRecord + 4 bytes, each followed by
+// slack that whole-vector copies may read or write. The caller's handle is the
+// record area's address; the header lies cbRecordOffset bytes in front of it.
 #ifndef VOKDSP_LINEDATA_LINEIO_H
 #define VOKDSP_LINEDATA_LINEIO_H
 
@@ -11,13 +12,21 @@
 #include <string.h>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <cpuid.h>
+#include <immintrin.h>
 #endif
 
 #include "ReadSource.h"
 #include "vokDSPsr.h"
 
 namespace vokdsp {
+
+// Up to this maximum record length the buffered path copies every record of
+// a reader in the same number of whole vectors, reading and writing past the
+// record's end into slack behind the buffer and the record area, so that no
+// branch depends on the record's length.
+constexpr uint16_t cbMaxWholeVectors = 256;
+constexpr size_t cbVectorSlack = 32;  // a wide vector's bytes, past every room
 
 struct LINEIO {
     uint16_t cbBuffer;     // valid bytes in abBuffer; 0 once the input is exhausted
@@ -31,12 +40,27 @@ struct LINEIO {
     uint32_t cbConsumed;  // input bytes taken so far
     uint32_t cbRecord;    // input length of the current record; a text line
                           // with its control bytes and line end can pass 65535
-    uint8_t abBuffer[cbReadBlock];
-    bool fFailed;  // a descriptor lost the record boundaries; nothing more is read
+    void *lpAllocation;   // what create allocated, this header in it
+    // Format 0: bit i set where abBuffer[i] is below 0x20, or i >= cbBuffer;
+    // then the words a 128-bit window from the buffer's end reaches, all set.
+    uint64_t aqwControls[cbReadBlock / 64 + 3];
+    // Cache-line aligned: a block copied in by the callback then never
+    // straddles more lines than it must, wherever it comes from.
+    alignas(64)
+        uint8_t abBuffer[cbReadBlock + cbMaxWholeVectors + cbVectorSlack];  // then slack
+    bool fFailed;        // a descriptor lost the record boundaries; nothing more is read
+    uint8_t bBlank;      // what a NUL data byte and an empty record become
+    uint8_t bDefaultCC;  // the carriage control of a record that brings none
+    uint8_t cWholeVectors;  // vectors a buffered record is copied in; 0: by its length
+    bool fFillScanned;      // format 0: aqwControls describes the buffer as filled
+    bool fWideVectors;      // ... and that by pairs, in 32-byte vectors
 };
 
-static_assert(sizeof(LINEIO) % alignof(LINEREC) == 0,
-              "the record area must follow the header without padding");
+// The record area lies this far behind the header, so that its data begins
+// on a cache line and no whole-vector store into it straddles two.
+constexpr size_t cbRecordOffset =
+    sizeof(LINEIO) + alignof(LINEIO) - offsetof(LINEREC, abData);
+static_assert(cbRecordOffset % alignof(LINEREC) == 0, "the record area is aligned");
 
 // Format codes (low four bits of wFormat) and option bits.
 constexpr uint16_t wFormatCodeMask = 0x000F;
@@ -64,24 +88,97 @@ inline uint8_t bFnBlank(const LINEIO *lpio) {
     return fFnOption(lpio, wOptEbcdic) ? bEbcdicBlank : bAsciiBlank;
 }
 
+inline uint8_t bFnDefaultCC(const LINEIO *lpio) {
+    return fFnOption(lpio, wOptMachineCC) ? bMachineSkip : bFnBlank(lpio);
+}
+
+// End flag, one-blank empty record, default carriage control and the
+// terminating NUL; the decoders have made NUL data bytes blanks. While the
+// input holds bytes a record is never empty; the record read as the input ran
+// out is delivered as the decoder left it.
+inline uint16_t cbFnCompleteRecord(LINEREC *lpRec, const LINEIO *lpio, uint32_t cbResult,
+                                   bool fInputLeft) {
+    if (!fInputLeft) lpRec->fEnd = 1;
+    if (fInputLeft && cbResult == 0) {
+        cbResult = 1;
+        lpRec->abData[0] = bFnBlank(lpio);
+    }
+    if (fInputLeft && lpRec->bCC == 0) lpRec->bCC = bFnDefaultCC(lpio);
+    lpRec->cbData = static_cast<uint16_t>(cbResult);
+    lpRec->abData[cbResult] = 0;
+    return lpRec->cbData;
+}
+
+// Takes the carriage-control and TRC bytes that the option bits select, while
+// the record (cbLeft bytes) has bytes for them, each from fnNextByte, into bCC
+// and bTRC. An embedded structured field keeps its introducer as the first
+// data byte at lpbData and has no TRC. Returns the number of data bytes this
+// placed there (0 or 1).
+template <typename NextByte>
+uint16_t cbFnTakePrefixBytes(uint8_t &bCC, uint8_t &bTRC, uint8_t *lpbData,
+                             const LINEIO *lpio, uint16_t *lpcbLeft,
+                             NextByte fnNextByte) {
+    if (*lpcbLeft != 0 && fFnOption(lpio, wOptRecordCC)) {
+        --*lpcbLeft;
+        bCC = fnNextByte();
+    }
+    if (bCC == bStructuredField) {
+        lpbData[0] = bStructuredField;
+        return 1;
+    }
+    if (*lpcbLeft != 0 && fFnOption(lpio, wOptTRC)) {
+        --*lpcbLeft;
+        bTRC = fnNextByte() & 0x0F;
+    }
+    return 0;
+}
+
+// The record header of a delivered record, no end flag, no status.
+inline void vFnStoreRecordHeader(LINEREC *lpRec, uint8_t bCC, uint8_t bTRC,
+                                 uint16_t cbData) {
+    lpRec->bCC = bCC;
+    lpRec->bTRC = bTRC;
+    lpRec->cbData = cbData;
+    lpRec->fEnd = 0;
+    lpRec->dwStatus = DSP_OK;
+}
+
 inline LINEREC *lpFnRecordOf(LINEIO *lpio) {
-    return reinterpret_cast<LINEREC *>(lpio + 1);
+    return reinterpret_cast<LINEREC *>(reinterpret_cast<uint8_t *>(lpio) +
+                                       cbRecordOffset);
 }
 
 inline LINEIO *lpFnReaderOf(LINEREC *lpRec) {
-    return reinterpret_cast<LINEIO *>(lpRec) - 1;
+    return reinterpret_cast<LINEIO *>(reinterpret_cast<uint8_t *>(lpRec) -
+                                      cbRecordOffset);
 }
 
-// Bytes of one allocation: header, buffer, record header, data room.
+// Bytes of one allocation: header, buffer, record header, data room, and
+// what aligning the header can skip.
 inline size_t cbFnReaderAllocation(uint16_t cbMaxRecord) {
-    return sizeof(LINEIO) + sizeof(LINEREC) + size_t{cbMaxRecord} + 4;
+    return alignof(LINEIO) - 1 + cbRecordOffset + sizeof(LINEREC) + size_t{cbMaxRecord} +
+           4 + cbVectorSlack;
+}
+
+// The reader's header in an allocation of that size.
+inline LINEIO *lpFnReaderIn(void *lpAllocation) {
+    const uintptr_t dw = reinterpret_cast<uintptr_t>(lpAllocation);
+    return reinterpret_cast<LINEIO *>((dw + alignof(LINEIO) - 1) &
+                                      ~(alignof(LINEIO) - 1));
 }
 
 inline uint16_t FillBuffer(LINEIO *lpio, uint32_t *lpdwStatus) {
     lpio->cbBuffer =
         cbFnRequestBlock(lpio->lpfnRead, lpio->abBuffer, lpio->lpContext, lpdwStatus);
     lpio->ibBuffer = 0;
+    lpio->fFillScanned = false;
     return lpio->cbBuffer;
+}
+
+// Takes cb buffered bytes.
+inline void vFnTake(LINEIO *lpio, uint16_t cb) {
+    lpio->ibBuffer += cb;
+    lpio->cbConsumed += cb;
 }
 
 // Refills when every buffered byte has been taken; false at end of input.
@@ -144,6 +241,52 @@ inline void vFnCopyVectorsNulsAsBlanks(uint8_t *lpbDest, const uint8_t *lpbSourc
     for (size_t ib = 0; ib < cb - sizeof(__m128i); ib += sizeof(__m128i)) vFnVector(ib);
     vFnVector(cb - sizeof(__m128i));
 }
+
+// The same in cVectors whole vectors, whatever the length of the data in them.
+inline void vFnCopyWholeVectorsNulsAsBlanks(uint8_t *lpbDest, const uint8_t *lpbSource,
+                                            unsigned cVectors, uint8_t bBlank) {
+    const __m128i vBlanks = _mm_set1_epi8(static_cast<char>(bBlank));
+    const __m128i vZero = _mm_setzero_si128();
+    for (unsigned i = 0; i < cVectors; ++i) {
+        const size_t ib = i * sizeof(__m128i);
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpbSource + ib));
+        v = _mm_or_si128(v, _mm_and_si128(_mm_cmpeq_epi8(v, vZero), vBlanks));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(lpbDest + ib), v);
+    }
+}
+
+// The same by 32-byte vectors, for processors that have them.
+__attribute__((target("avx2"))) inline void vFnCopyWideVectorsNulsAsBlanks(
+    uint8_t *lpbDest, const uint8_t *lpbSource, unsigned cVectors, uint8_t bBlank) {
+    const __m256i vBlanks = _mm256_set1_epi8(static_cast<char>(bBlank));
+    const __m256i vZero = _mm256_setzero_si256();
+    for (unsigned i = 0; i < cVectors; i += 2) {
+        const size_t ib = i * sizeof(__m128i);
+        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(lpbSource + ib));
+        v = _mm256_or_si256(v, _mm256_and_si256(_mm256_cmpeq_epi8(v, vZero), vBlanks));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(lpbDest + ib), v);
+    }
+}
+
+inline uint8_t cFnWholeVectors(uint32_t cbMaxData) {
+    if (cbMaxData > cbMaxWholeVectors) return 0;
+    return static_cast<uint8_t>((cbMaxData + sizeof(__m128i) - 1) / sizeof(__m128i));
+}
+
+// Whether this processor and its system run 32-byte vector instructions.
+inline bool fFnHasWideVectors() {
+    unsigned nA, nB, nC, nD;
+    if (!__get_cpuid(1, &nA, &nB, &nC, &nD) || !(nC & bit_OSXSAVE) || !(nC & bit_AVX))
+        return false;
+    unsigned nLow, nHigh;
+    __asm__("xgetbv" : "=a"(nLow), "=d"(nHigh) : "c"(0));
+    constexpr unsigned nVectorState = 0x6;  // the system saves XMM and YMM registers
+    return (nLow & nVectorState) == nVectorState &&
+           __get_cpuid_count(7, 0, &nA, &nB, &nC, &nD) && (nB & bit_AVX2);
+}
+#else
+inline uint8_t cFnWholeVectors(uint32_t) { return 0; }
+inline bool fFnHasWideVectors() { return false; }
 #endif
 
 // Copies cb bytes with every NUL made a blank, as a printed line shows it;

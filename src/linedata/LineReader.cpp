@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "BufferedRecord.h"
 #include "LineIO.h"
 #include "Status.h"
 #include "vok32100.h"
@@ -79,10 +80,6 @@ void vFnResetRecord(LINEREC *lpRec) {
     lpRec->abData[0] = 0;
 }
 
-uint8_t bFnDefaultCC(const LINEIO *lpio) {
-    return fFnOption(lpio, wOptMachineCC) ? bMachineSkip : bFnBlank(lpio);
-}
-
 // No record where the input holds a malformed one: the end flag tells a
 // caller that reads until a 0 result to stop.
 uint16_t cbFnRefuseRecord(LINEREC *lpRec, uint32_t *lpdwStatus) {
@@ -94,21 +91,21 @@ uint16_t cbFnRefuseRecord(LINEREC *lpRec, uint32_t *lpdwStatus) {
     return 0;
 }
 
-// End flag, one-blank empty record, default carriage control and the
-// terminating NUL; the decoders have made NUL data bytes blanks. While the
-// input holds bytes a record is never empty; the record read as the input ran
-// out is delivered as the decoder left it.
-uint16_t cbFnCompleteRecord(LINEREC *lpRec, const LINEIO *lpio, uint32_t cbResult) {
-    const bool fInputLeft = lpio->cbBuffer != 0;
-    if (!fInputLeft) lpRec->fEnd = 1;
-    if (fInputLeft && cbResult == 0) {
-        cbResult = 1;
-        lpRec->abData[0] = bFnBlank(lpio);
+// Every record the buffered path leaves, and the null handle.
+__attribute__((noinline)) uint16_t cbFnGetNextByteSource(LINEREC *lpRec,
+                                                         uint32_t *lpdwStatus) {
+    uint32_t dwScratch = DSP_OK;
+    if (lpdwStatus == nullptr) lpdwStatus = &dwScratch;
+    if (lpRec == nullptr) {
+        vFnStoreStatus(lpdwStatus, DSP_ERR_BAD_ARG);
+        return 0;
     }
-    if (fInputLeft && lpRec->bCC == 0) lpRec->bCC = bFnDefaultCC(lpio);
-    lpRec->cbData = static_cast<uint16_t>(cbResult);
-    lpRec->abData[cbResult] = 0;
-    return lpRec->cbData;
+    LINEIO *lpio = lpFnReaderOf(lpRec);
+    vFnResetRecord(lpRec);
+    if (lpio->fFailed) return cbFnRefuseRecord(lpRec, lpdwStatus);
+    const uint32_t cbResult = cfnDecodeRecord(lpRec, lpio, lpdwStatus);
+    if (cbResult == cbNoRecord) return cbFnRefuseRecord(lpRec, lpdwStatus);
+    return cbFnCompleteRecord(lpRec, lpio, cbResult, lpio->cbBuffer != 0);
 }
 
 }  // namespace
@@ -136,11 +133,13 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
         return 0;
     }
 
-    auto *lpio = static_cast<LINEIO *>(malloc(cbFnReaderAllocation(cbMaxRecord)));
-    if (lpio == nullptr) {
+    void *lpAllocation = malloc(cbFnReaderAllocation(cbMaxRecord));
+    if (lpAllocation == nullptr) {
         vFnStoreFirstStatus(lpdwStatus, DSP_ERR_NOMEM);
         return 0;
     }
+    LINEIO *lpio = lpFnReaderIn(lpAllocation);
+    lpio->lpAllocation = lpAllocation;
     LINEREC *lpRec = lpFnRecordOf(lpio);
     *lplpRec = lpRec;
 
@@ -155,6 +154,12 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
     lpio->cbConsumed = 0;
     lpio->cbRecord = 0;
     lpio->fFailed = false;
+    lpio->bBlank = bFnBlank(lpio);
+    lpio->bDefaultCC = bFnDefaultCC(lpio);
+    // A text line's data can hold one byte more than the maximum.
+    const bool fText = (wFormat & wFormatCodeMask) == wFormatText;
+    lpio->cWholeVectors = cFnWholeVectors(cbMaxRecord + (fText ? 1 : 0));
+    lpio->fWideVectors = lpio->cWholeVectors != 0 && fFnHasWideVectors();
     // The record area is defined only after a get-next; clearing its header
     // keeps a premature look at it from reading indeterminate bytes.
     memset(lpRec, 0, sizeof *lpRec + 1);
@@ -178,25 +183,21 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
 VOKDSP_API int32_t fFnVOK32XX_Create(void *, void *, void *) { return 0; }
 
 VOKDSP_API uint16_t cFnVOK32XX_GetNext(LINEREC *lpRec, uint32_t *lpdwStatus) {
-    uint32_t dwScratch = DSP_OK;
-    if (lpdwStatus == nullptr) lpdwStatus = &dwScratch;
-    if (lpRec == nullptr) {
-        vFnStoreStatus(lpdwStatus, DSP_ERR_BAD_ARG);
-        return 0;
+    if (lpRec != nullptr) {
+        LINEIO *lpio = lpFnReaderOf(lpRec);
+        if (!lpio->fFailed && lpio->ibBuffer < lpio->cbBuffer) {
+            const uint16_t cbData = cbFnGetBufferedRecord(lpRec, lpio);
+            if (cbData != 0) return cbData;
+        }
     }
-    LINEIO *lpio = lpFnReaderOf(lpRec);
-    vFnResetRecord(lpRec);
-    if (lpio->fFailed) return cbFnRefuseRecord(lpRec, lpdwStatus);
-    const uint32_t cbResult = cfnDecodeRecord(lpRec, lpio, lpdwStatus);
-    if (cbResult == cbNoRecord) return cbFnRefuseRecord(lpRec, lpdwStatus);
-    return cbFnCompleteRecord(lpRec, lpio, cbResult);
+    return cbFnGetNextByteSource(lpRec, lpdwStatus);
 }
 
 VOKDSP_API int32_t fFnVOK32XX_Destroy(LINEREC *lpRec, void *lpJob) {
     if (lpRec != nullptr) {
         LINEIO *lpio = lpFnReaderOf(lpRec);
         vFnReleaseSource(lpio->lpfnRead, lpio->abBuffer, lpio->lpContext);
-        free(lpio);
+        free(lpio->lpAllocation);
     }
     if (lpJob != nullptr) free(lpFnJobWorkBuffer(lpJob));
     return 1;

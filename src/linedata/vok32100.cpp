@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "MVXError.h"
 #include "Status.h"
@@ -12,10 +13,6 @@ namespace vokdsp {
 
 namespace {
 
-// Record and block descriptor words: a big-endian length that counts the
-// word's own four bytes, then two bytes that mean nothing here.
-constexpr uint16_t cbDescriptor = 4;
-
 // What a refused over-long record carries in its MVXError.
 constexpr int32_t nTooLongCode = 16;
 constexpr int32_t nTooLongSubCode = 16;
@@ -23,33 +20,11 @@ constexpr const char *lpszSourceName = "vok32100";
 constexpr int32_t nVarRecordLine = 829;  // reported for every format-2 refusal
 constexpr size_t cbMessageRoom = 128;    // holds the longest refusal message
 
-// Takes the carriage-control and TRC bytes that the option bits select, while
-// the record (cbLeft bytes) has bytes for them, each from fnNextByte. An
-// embedded structured field keeps its introducer as the first data byte and
-// has no TRC. Returns the number of data bytes this placed in abData (0 or 1).
-template <typename NextByte>
-uint16_t cbFnTakePrefixBytes(LINEREC *lpRec, const LINEIO *lpio, uint16_t *lpcbLeft,
-                             NextByte fnNextByte) {
-    if (*lpcbLeft != 0 && fFnOption(lpio, wOptRecordCC)) {
-        --*lpcbLeft;
-        lpRec->bCC = fnNextByte();
-    }
-    if (lpRec->bCC == bStructuredField) {
-        lpRec->abData[0] = bStructuredField;
-        return 1;
-    }
-    if (*lpcbLeft != 0 && fFnOption(lpio, wOptTRC)) {
-        --*lpcbLeft;
-        lpRec->bTRC = fnNextByte() & 0x0F;
-    }
-    return 0;
-}
-
 // The prefix through the byte source: a byte missing at the end of input
 // reads as a blank, like every byte taken one at a time.
 uint16_t cbFnTakeRecordPrefix(LINEREC *lpRec, LINEIO *lpio, uint16_t *lpcbLeft,
                               uint32_t *lpdwStatus) {
-    return cbFnTakePrefixBytes(lpRec, lpio, lpcbLeft,
+    return cbFnTakePrefixBytes(lpRec->bCC, lpRec->bTRC, lpRec->abData, lpio, lpcbLeft,
                                [&] { return GetByte(lpio, lpdwStatus); });
 }
 
@@ -115,41 +90,6 @@ uint32_t cbFnTakeRecordBody(LINEREC *lpRec, LINEIO *lpio, uint16_t cbLeft,
     return uint32_t{cbLead} + cbCopied;
 }
 
-// The common case: the whole record, cbInput bytes with cbDescriptorLength of
-// descriptor in front, lies in the buffer. The same steps as the byte source
-// path, the bytes read straight from the buffer, the blank fill done in the
-// copy.
-uint32_t cbFnTakeBufferedRecord(LINEREC *lpRec, LINEIO *lpio, uint16_t cbDescriptorLength,
-                                uint16_t cbInput) {
-    const uint8_t *lpb = lpio->abBuffer + lpio->ibBuffer + cbDescriptorLength;
-    uint16_t cbLeft = cbInput - cbDescriptorLength;
-    lpio->ibBuffer += cbInput;
-    lpio->cbConsumed += cbInput;
-    lpio->cbRecord = cbInput;
-    const uint16_t cbLead =
-        cbFnTakePrefixBytes(lpRec, lpio, &cbLeft, [&lpb] { return *lpb++; });
-    if (cbLead != 0)  // an embedded structured field keeps its NULs
-        memcpy(lpRec->abData + cbLead, lpb, cbLeft);
-    else
-        vFnCopyNulsAsBlanks(lpRec->abData, lpb, cbLeft, bFnBlank(lpio));
-    return uint32_t{cbLead} + cbLeft;
-}
-
-uint16_t cbFnBuffered(const LINEIO *lpio) { return lpio->cbBuffer - lpio->ibBuffer; }
-
-// The length of the descriptor at the read position when the buffer holds it
-// and the whole record it describes, one that passes every check; else 0,
-// and the byte source path decides.
-uint16_t cbFnBufferedDescribed(const LINEIO *lpio, uint16_t cbLimit) {
-    const uint16_t cbAvail = cbFnBuffered(lpio);
-    if (cbAvail < cbDescriptor) return 0;
-    const uint8_t *lpb = lpio->abBuffer + lpio->ibBuffer;
-    const uint16_t cbLength = wFnBigEndian(lpb[0], lpb[1]);
-    const bool fFits = cbLength >= cbDescriptor && cbLength <= cbLimit &&
-                       cbLength <= lpio->cbMaxRecord && cbLength <= cbAvail;
-    return fFits ? cbLength : 0;
-}
-
 // Makes a block with records current, skipping empty blocks. False when the
 // decoder returns *lpcbResult instead: a clean end of input after an empty
 // block, or a refused block descriptor.
@@ -182,9 +122,6 @@ uint32_t cfnFixedRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) 
         lpRec->abData[0] = 0;
         return cbFnEndOfInput(lpio);
     }
-    // Create guarantees cbMaxRecord covers the prefix, so the data fits the room.
-    if (cbFnBuffered(lpio) >= lpio->cbMaxRecord)
-        return cbFnTakeBufferedRecord(lpRec, lpio, 0, lpio->cbMaxRecord);
     return cbFnTakeRecordBody(lpRec, lpio, lpio->cbMaxRecord, lpio->cbConsumed,
                               lpdwStatus);
 }
@@ -194,9 +131,6 @@ uint32_t cfnFixedRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) 
 uint32_t cfnVarRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     lpRec->bCC = 0;
     lpRec->bTRC = 0;
-    const uint16_t cbBuffered = cbFnBufferedDescribed(lpio, UINT16_MAX);
-    if (cbBuffered != 0)
-        return cbFnTakeBufferedRecord(lpRec, lpio, cbDescriptor, cbBuffered);
     if (!fFnRefillIfDue(lpio, lpdwStatus)) return cbFnEndOfInput(lpio);
     const uint32_t cbStart = lpio->cbConsumed;
     uint16_t cbLength;
@@ -213,12 +147,6 @@ uint32_t cfnVarRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
 uint32_t cfnVarBlockRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     lpRec->bCC = 0;
     lpRec->bTRC = 0;
-    const uint16_t cbBuffered =
-        lpio->cbBlockLeft != 0 ? cbFnBufferedDescribed(lpio, lpio->cbBlockLeft) : 0;
-    if (cbBuffered != 0) {
-        lpio->cbBlockLeft -= cbBuffered;
-        return cbFnTakeBufferedRecord(lpRec, lpio, cbDescriptor, cbBuffered);
-    }
     if (!fFnRefillIfDue(lpio, lpdwStatus)) return cbFnEndOfInput(lpio);
     uint32_t cbResult;
     if (!fFnEnterBlock(lpio, &cbResult, lpdwStatus)) return cbResult;
@@ -262,11 +190,6 @@ constexpr uint32_t cbMaxCount = 0xFFFF;  // cbData is a 16-bit count
 // byte ends the line.
 inline bool fFnEndsText(uint8_t b) {
     return b < bFirstPrintable && b != 0 && b != bBackspace;
-}
-
-void vFnTake(LINEIO *lpio, uint16_t cb) {
-    lpio->ibBuffer += cb;
-    lpio->cbConsumed += cb;
 }
 
 // An empty line ends with the byte that marked it and one more, dropped. Its
@@ -330,6 +253,74 @@ unsigned nFnCopyTextVector(uint8_t *lpbDest, const uint8_t *lpbSource) {
         _mm_and_si128(vBlanked, _mm_set1_epi8(static_cast<char>(bAsciiBlank))));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(lpbDest), vText);
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(vBlanked, vControl)));
+}
+#endif
+
+#if defined(__SSE2__)
+// Marks the control bytes of the buffer as filled in aqwControls, and every
+// position past its end.
+void vFnScanControls(LINEIO *lpio) {
+    const __m128i vLastControl = _mm_set1_epi8(static_cast<char>(bFirstPrintable - 1));
+    const size_t cWords = (size_t{lpio->cbBuffer} + 63) / 64;
+    for (size_t iWord = 0; iWord < cWords; ++iWord) {
+        uint64_t qw = 0;
+        for (size_t iPart = 0; iPart < 4; ++iPart) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(
+                lpio->abBuffer + iWord * 64 + iPart * 16));
+            const __m128i vControl = _mm_cmpeq_epi8(_mm_min_epu8(v, vLastControl), v);
+            qw |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(vControl))}
+                  << (iPart * 16);
+        }
+        lpio->aqwControls[iWord] = qw;
+    }
+    if (lpio->cbBuffer % 64 != 0)
+        lpio->aqwControls[cWords - 1] |= ~0ull << (lpio->cbBuffer % 64);
+    for (size_t iWord = cWords; iWord < std::size(lpio->aqwControls); ++iWord)
+        lpio->aqwControls[iWord] = ~0ull;
+    lpio->fFillScanned = true;
+}
+
+// The 64 control bits from buffer position ib on.
+uint64_t qwFnControlsFrom(const LINEIO *lpio, size_t ib) {
+    const uint64_t *lpqw = lpio->aqwControls + ib / 64;
+    const unsigned nShift = ib % 64;
+    return (lpqw[0] >> nShift) | ((lpqw[1] << 1) << (63 - nShift));
+}
+
+// The distance from lpb to the first byte below 0x20 after it, when that
+// lies within 128 bytes and ends the text; else the byte-wise copy decides.
+bool fFnFindTextEnd(LINEIO *lpio, const uint8_t *lpb, uint16_t *lpcbText) {
+    if (!lpio->fFillScanned) vFnScanControls(lpio);
+    const size_t ib = static_cast<size_t>(lpb - lpio->abBuffer);
+    const uint64_t qwNear = qwFnControlsFrom(lpio, ib);
+    const uint64_t qwFar = qwFnControlsFrom(lpio, ib + 64);
+    if ((qwNear | qwFar) == 0) return false;
+    const unsigned cb =
+        static_cast<unsigned>(__builtin_ctzll(qwNear != 0 ? qwNear : qwFar)) +
+        (qwNear != 0 ? 0 : 64);
+    *lpcbText = static_cast<uint16_t>(cb);
+    return fFnEndsText(lpb[cb]);
+}
+
+// Copies cVectors whole vectors of text that holds no byte below 0x20.
+void vFnCopyPlainVectors(uint8_t *lpbDest, const uint8_t *lpbSource, unsigned cVectors) {
+    for (unsigned i = 0; i < cVectors; ++i)
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i *>(lpbDest + i * 16),
+            _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpbSource + i * 16)));
+}
+
+// The text from lpb to its end, when the control scan finds it and copies it
+// in whole vectors; false, with the line's bytes left for the byte-wise copy.
+bool fFnCopyScannedText(LINEIO *lpio, uint8_t *lpbDest, const uint8_t *lpb,
+                        uint16_t *lpcbText) {
+    if (lpio->cWholeVectors == 0 || !fFnFindTextEnd(lpio, lpb, lpcbText)) return false;
+    vFnCopyPlainVectors(lpbDest, lpb, lpio->cWholeVectors);
+    return true;
+}
+#else
+bool fFnCopyScannedText(LINEIO *, uint8_t *, const uint8_t *, uint16_t *) {
+    return false;
 }
 #endif
 
@@ -518,8 +509,10 @@ bool fFnDecodeBufferedTextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpcbCount
     const uint32_t cbLimit = std::min<uint32_t>(lpio->cbMaxRecord + 1u, cbMaxCount);
     const uint16_t cbRun =
         static_cast<uint16_t>(std::min<uint32_t>(lpbEnd - lpb, cbLimit - cbCount));
-    const uint16_t cbText = cbFnCopyTextRun(lpRec->abData + cbCount, lpb, cbRun);
-    if (cbText == cbRun) return false;  // the text goes on past the buffer or the cut
+    uint16_t cbText;
+    if (!fFnCopyScannedText(lpio, lpRec->abData + cbCount, lpb, &cbText))
+        cbText = cbFnCopyTextRun(lpRec->abData + cbCount, lpb, cbRun);
+    if (cbText >= cbRun) return false;  // the text goes on past the buffer or the cut
     lpb += cbText;
     const bool fFormFeedKept = fFnOption(lpio, wOptFormFeed) && *lpb == bFormFeed;
     if (!fFormFeedKept) {
@@ -532,6 +525,18 @@ bool fFnDecodeBufferedTextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpcbCount
 }
 
 }  // namespace
+
+uint16_t cfnBufferedTextLine_Get(LINEREC *lpRec, LINEIO *lpio) {
+    lpRec->bCC = 0;
+    lpRec->bTRC = 0;
+    const uint32_t cbStart = lpio->cbConsumed;
+    uint32_t cbResult;
+    if (!fFnDecodeBufferedTextLine(lpRec, lpio, &cbResult)) return 0;
+    lpio->cbRecord = lpio->cbConsumed - cbStart;
+    lpRec->fEnd = 0;
+    lpRec->dwStatus = DSP_OK;
+    return cbFnCompleteRecord(lpRec, lpio, cbResult, true);
+}
 
 uint32_t cfnTextRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     lpRec->bCC = 0;

@@ -12,9 +12,19 @@
 
 namespace vokdsp {
 
+// Record and block descriptor words: a big-endian length that counts the
+// word's own four bytes, then two bytes that mean nothing here.
+constexpr uint16_t cbDescriptor = 4;
+
 // What a decoder returns when the input holds a malformed record: get-next
 // then delivers none and reports DSP_ERR_BAD_RECORD.
 constexpr uint32_t cbNoRecord = 0xFFFFFFFF;
+
+// Format 0, the common line: it lies whole in the buffer with its line end,
+// has text and is no structured field. Delivers it decoded straight from the
+// buffer as cfnTextRecord_Get would, completed, and returns its data length;
+// 0, with nothing taken from the input, for every other line.
+uint16_t cfnBufferedTextLine_Get(LINEREC *lpRec, LINEIO *lpio);
 
 // Formats 1 and 5: every record takes exactly cbMaxRecord input bytes.
 uint32_t cfnFixedRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus);
