@@ -30,6 +30,9 @@ constexpr uint64_t cbInsertedWindow = uint64_t{1} << 18;
 // The stretch of a regular file mapped at once: address space and resident
 // size stay bounded however large the file.
 constexpr uint64_t cbMapWindow = uint64_t{16} << 20;
+// Windows start on 2 MiB boundaries of the file, so that where the page cache
+// holds large pages a fault maps one of them whole.
+constexpr uint64_t cbMapAlign = uint64_t{2} << 20;
 
 // What a fault on the mapped file prints: made when the file is mapped, as
 // the handler may only write(2) and _exit(2).
@@ -111,7 +114,8 @@ void InputSource::Map() {
 bool InputSource::fFnMapAround(uint64_t ibFile, size_t cb) const {
     if (lpbWindow_ != nullptr) munmap(const_cast<uint8_t *>(lpbWindow_), cbWindow_);
     lpbWindow_ = nullptr;
-    const uint64_t ibStart = ibFile < cbKept ? 0 : (ibFile / cbKept - 1) * cbKept;
+    const uint64_t ibStart =
+        ibFile < cbKept ? 0 : (ibFile - cbKept) / cbMapAlign * cbMapAlign;
     if (ibFile + cb > cbMappable_ ||
         cbMappable_ - ibStart != size_t(cbMappable_ - ibStart))
         return false;
