@@ -159,16 +159,23 @@ uint16_t InputSource::Read(uint8_t *lpbDest, uint16_t cbWanted, void *lpContext,
     return cb;
 }
 
+// At the end of a mapped file: one that grew since is read on to its new
+// end; one that shrank gave zeros for its lost bytes in the last page, which
+// fail the run as a fault would.
+void InputSource::LookAtSizeAgain() {
+    struct stat st;
+    if (fstat(fileno(fp_), &st) != 0) return;
+    if (uint64_t(st.st_size) < cbMappable_) vFnOnFault(SIGBUS);
+    cbMappable_ = uint64_t(st.st_size);
+}
+
 // One more block of the file into the ring (or, mapped, into reach); false
-// at its end. A mapped file that grew since is read on to its new end.
+// at its end.
 bool InputSource::fFnFetch() {
     const size_t ib = cbRead_ % cbKept;
     size_t cb = std::min<size_t>(cbBlock, cbKept - ib);
     if (fMapped_) {
-        struct stat st;
-        if (cbRead_ == cbMappable_ && fstat(fileno(fp_), &st) == 0 &&
-            uint64_t(st.st_size) > cbMappable_)
-            cbMappable_ = uint64_t(st.st_size);
+        if (cbRead_ == cbMappable_) LookAtSizeAgain();
         cb = std::min<uint64_t>(cb, cbMappable_ - cbRead_);
     } else {
         cb = fread(abFile_ + ib, 1, cb, fp_);

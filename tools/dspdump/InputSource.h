@@ -71,6 +71,7 @@ class InputSource {
     void Map();
     bool fFnMapAround(uint64_t ibFile, size_t cb) const;
     const uint8_t *lpbFnFileBytes(uint64_t ibFile, size_t cb) const;
+    void LookAtSizeAgain();
     bool fFnFetch();
     uint16_t cbFnServeFile(uint8_t *lpbDest);
     uint16_t cbFnServeCrLf(uint8_t *lpbDest);
