@@ -1,11 +1,15 @@
 #include "InputSource.h"
 
 #include <errno.h>
+#include <signal.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+
+#include "Report.h"
 
 namespace dspdump {
 namespace {
@@ -23,6 +27,37 @@ constexpr uint64_t cbProgressThreshold = uint64_t{64} << 20;
 constexpr uint64_t cbProgressStep = uint64_t{16} << 20;
 // Added line-end bytes further back than this are only counted.
 constexpr uint64_t cbInsertedWindow = uint64_t{1} << 18;
+// The stretch of a regular file mapped at once: address space and resident
+// size stay bounded however large the file.
+constexpr uint64_t cbMapWindow = uint64_t{16} << 20;
+// Windows start on 2 MiB boundaries of the file, so that where the page cache
+// holds large pages a fault maps one of them whole.
+constexpr uint64_t cbMapAlign = uint64_t{2} << 20;
+
+// What a fault on the mapped file prints: made when the file is mapped, as
+// the handler may only write(2) and _exit(2).
+char szFaultMessage[1024];
+size_t cbFaultMessage = 0;
+
+void vFnOnFault(int) {
+    ssize_t cb = write(STDERR_FILENO, szFaultMessage, cbFaultMessage);
+    (void)cb;
+    _exit(1);
+}
+
+// A mapped file cut short, or failing on disk, faults when read: dspdump
+// then ends with a message, never with a core dump or as if all went well.
+void vFnFailOnFault(const std::string &sName) {
+    const int cb =
+        snprintf(szFaultMessage, sizeof szFaultMessage,
+                 "dspdump: %s: the file changed or could not be read while it was read\n",
+                 sFnEscaped(sName).c_str());
+    cbFaultMessage = std::min<size_t>(size_t(std::max(cb, 0)), sizeof szFaultMessage - 1);
+    struct sigaction action;
+    memset(&action, 0, sizeof action);
+    action.sa_handler = vFnOnFault;
+    sigaction(SIGBUS, &action, nullptr);
+}
 
 FILE *FnOpen(const std::string &sPath) {
     if (sPath.empty())
@@ -56,11 +91,57 @@ InputSource::InputSource(const std::string &sPath) {
         cbSize_ = sizeof abBundledSample;
     else if (fstat(fileno(fp_), &st) == 0 && S_ISREG(st.st_mode))
         cbSize_ = st.st_size;
+    if (!sPath.empty() && sPath != "-" && cbSize_ != 0) Map();
     fOpen_ = true;
 }
 
 InputSource::~InputSource() {
+    if (lpbWindow_ != nullptr) munmap(const_cast<uint8_t *>(lpbWindow_), cbWindow_);
     if (fp_ != nullptr) fclose(fp_);
+}
+
+// A regular file is read through a window mapped on it, without a system
+// call and the kernel's copy for each block; where mapping fails, stdio reads.
+void InputSource::Map() {
+    cbMappable_ = cbSize_;
+    if (!fFnMapAround(0, 1)) return;
+    fMapped_ = true;
+    vFnFailOnFault(sName_);
+}
+
+// Maps the window anew so that it holds [ibFile, ibFile + cb) and what lies a
+// ring's length before; false where the file is shorter or mapping fails.
+bool InputSource::fFnMapAround(uint64_t ibFile, size_t cb) const {
+    if (lpbWindow_ != nullptr) munmap(const_cast<uint8_t *>(lpbWindow_), cbWindow_);
+    lpbWindow_ = nullptr;
+    const uint64_t ibStart =
+        ibFile < cbKept ? 0 : (ibFile - cbKept) / cbMapAlign * cbMapAlign;
+    if (ibFile + cb > cbMappable_ ||
+        cbMappable_ - ibStart != size_t(cbMappable_ - ibStart))
+        return false;
+    cbWindow_ = size_t(std::min(cbMapWindow, cbMappable_ - ibStart));
+    void *lpv =
+        mmap(nullptr, cbWindow_, PROT_READ, MAP_SHARED, fileno(fp_), off_t(ibStart));
+    if (lpv == MAP_FAILED) return false;
+    madvise(lpv, cbWindow_, MADV_SEQUENTIAL);
+    lpbWindow_ = static_cast<const uint8_t *>(lpv);
+    ibWindow_ = ibStart;
+    return true;
+}
+
+// File bytes [ibFile, ibFile + cb), all read already and, in the ring, kept
+// and not wrapped round.
+const uint8_t *InputSource::lpbFnFileBytes(uint64_t ibFile, size_t cb) const {
+    if (!fMapped_) return abFile_ + ibFile % cbKept;
+    if (ibFile < ibWindow_ || ibFile + cb > ibWindow_ + cbWindow_ ||
+        lpbWindow_ == nullptr) {
+        if (!fFnMapAround(ibFile, cb)) {
+            fprintf(stderr, "dspdump: %s: cannot read: %s\n", sFnEscaped(sName_).c_str(),
+                    strerror(errno));
+            exit(1);
+        }
+    }
+    return lpbWindow_ + (ibFile - ibWindow_);
 }
 
 uint16_t InputSource::Read(uint8_t *lpbDest, uint16_t cbWanted, void *lpContext,
@@ -69,16 +150,36 @@ uint16_t InputSource::Read(uint8_t *lpbDest, uint16_t cbWanted, void *lpContext,
     if (cbWanted == 0) return 0;  // release: the file closes with the source
     const uint16_t cb =
         self->lpCrLf_ ? self->cbFnServeCrLf(lpbDest) : self->cbFnServeFile(lpbDest);
-    self->vFnKeepServed(lpbDest, cb);
+    if (self->lpCrLf_ || !self->fMapped_)
+        self->vFnKeepServed(lpbDest, cb);
+    else
+        self->cbServed_ += cb;
     if (self->fProgress_ && self->cbRead_ >= self->cbNextProgress_)
         self->vFnShowProgress();
     return cb;
 }
 
-// One more block of the file into the ring; false at its end.
+// At the end of a mapped file: one that grew since is read on to its new
+// end; one that shrank gave zeros for its lost bytes in the last page, which
+// fail the run as a fault would.
+void InputSource::LookAtSizeAgain() {
+    struct stat st;
+    if (fstat(fileno(fp_), &st) != 0) return;
+    if (uint64_t(st.st_size) < cbMappable_) vFnOnFault(SIGBUS);
+    cbMappable_ = uint64_t(st.st_size);
+}
+
+// One more block of the file into the ring (or, mapped, into reach); false
+// at its end.
 bool InputSource::fFnFetch() {
     const size_t ib = cbRead_ % cbKept;
-    const size_t cb = fread(abFile_ + ib, 1, std::min<size_t>(cbBlock, cbKept - ib), fp_);
+    size_t cb = std::min<size_t>(cbBlock, cbKept - ib);
+    if (fMapped_) {
+        if (cbRead_ == cbMappable_) LookAtSizeAgain();
+        cb = std::min<uint64_t>(cb, cbMappable_ - cbRead_);
+    } else {
+        cb = fread(abFile_ + ib, 1, cb, fp_);
+    }
     cbRead_ += cb;
     return cb != 0;
 }
@@ -87,7 +188,7 @@ uint16_t InputSource::cbFnServeFile(uint8_t *lpbDest) {
     if (ibNext_ == cbRead_ && !fFnFetch()) return 0;
     const size_t ib = ibNext_ % cbKept;
     const size_t cb = std::min<uint64_t>({cbBlock, cbRead_ - ibNext_, cbKept - ib});
-    memcpy(lpbDest, abFile_ + ib, cb);
+    memcpy(lpbDest, lpbFnFileBytes(ibNext_, cb), cb);
     ibNext_ += cb;
     return static_cast<uint16_t>(cb);
 }
@@ -97,7 +198,7 @@ uint16_t InputSource::cbFnServeCrLf(uint8_t *lpbDest) {
     while (cb <= cbBlock - 3 && (ibNext_ != cbRead_ || fFnFetch())) {
         unsigned mInserted = 0;
         const unsigned cbOut =
-            lpCrLf_->cbFnPresent(abFile_[ibNext_++ % cbKept], lpbDest + cb, &mInserted);
+            lpCrLf_->cbFnPresent(*lpbFnFileBytes(ibNext_++, 1), lpbDest + cb, &mInserted);
         for (unsigned i = 0; i < cbOut; ++i)
             if (mInserted & (1u << i)) dqibInserted_.push_back(cbServed_ + cb + i);
         cb += cbOut;
@@ -131,7 +232,10 @@ void InputSource::vFnKeepServed(const uint8_t *lpb, uint16_t cb) {
 
 int InputSource::nByteAt(uint64_t ibServed) const {
     if (ibServed >= cbServed_ || cbServed_ - ibServed > cbKept) return -1;
-    return abServed_[ibServed % cbKept];
+    if (lpCrLf_ || !fMapped_) return abServed_[ibServed % cbKept];
+    // Mapped, the served bytes are the file's since the latest restart.
+    if (ibServed < cbServedAtRestart_) return -1;
+    return *lpbFnFileBytes(ibServed - cbServedAtRestart_ + ibRestart_, 1);
 }
 
 size_t InputSource::cbFnPeek(uint64_t ibFile, uint8_t *lpb, size_t cb) {
@@ -139,7 +243,10 @@ size_t InputSource::cbFnPeek(uint64_t ibFile, uint8_t *lpb, size_t cb) {
     }
     if (ibFile >= cbRead_ || cbRead_ - ibFile > cbKept) return 0;
     cb = std::min<uint64_t>(cb, cbRead_ - ibFile);
-    for (size_t i = 0; i < cb; ++i) lpb[i] = abFile_[(ibFile + i) % cbKept];
+    if (fMapped_)
+        memcpy(lpb, lpbFnFileBytes(ibFile, cb), cb);
+    else
+        for (size_t i = 0; i < cb; ++i) lpb[i] = abFile_[(ibFile + i) % cbKept];
     return cb;
 }
 

@@ -50,7 +50,11 @@ class InputSource {
     int nByteAt(uint64_t ibServed) const;
 
     // Serves the file from ibFile on, which is still kept (no CR LF lines).
-    void Restart(uint64_t ibFile) { ibNext_ = ibFile; }
+    void Restart(uint64_t ibFile) {
+        ibNext_ = ibFile;
+        ibRestart_ = ibFile;
+        cbServedAtRestart_ = cbServed_;
+    }
     // Copies up to cb file bytes from ibFile on, reading ahead; returns the
     // count, below cb only at the end of the input.
     size_t cbFnPeek(uint64_t ibFile, uint8_t *lpb, size_t cb);
@@ -64,6 +68,10 @@ class InputSource {
     void FinishProgress();
 
   private:
+    void Map();
+    bool fFnMapAround(uint64_t ibFile, size_t cb) const;
+    const uint8_t *lpbFnFileBytes(uint64_t ibFile, size_t cb) const;
+    void LookAtSizeAgain();
     bool fFnFetch();
     uint16_t cbFnServeFile(uint8_t *lpbDest);
     uint16_t cbFnServeCrLf(uint8_t *lpbDest);
@@ -73,15 +81,23 @@ class InputSource {
     static constexpr size_t cbKept = size_t{1} << 18;  // > peek window + one block
     std::unique_ptr<char[]> stdioBuffer_;              // fp_'s, outlives it
     FILE *fp_ = nullptr;
+    // A regular file is read through a window mapped on it, slid along.
+    bool fMapped_ = false;
+    mutable const uint8_t *lpbWindow_ = nullptr;
+    mutable uint64_t ibWindow_ = 0;  // file offset of lpbWindow_[0]
+    mutable size_t cbWindow_ = 0;
+    mutable uint64_t cbMappable_ = 0;  // the file's size when last looked at
     bool fOpen_ = false;
     bool fProgress_ = false;
     bool fProgressShown_ = false;
     std::string sName_;
     std::string sOpenError_;
     uint64_t cbSize_ = 0;
-    uint64_t cbRead_ = 0;  // file bytes read into abFile_
+    uint64_t cbRead_ = 0;  // file bytes read into abFile_ (or made available)
     uint64_t ibNext_ = 0;  // the next file byte to serve
     uint64_t cbServed_ = 0;
+    uint64_t ibRestart_ = 0;          // where serving last started in the file
+    uint64_t cbServedAtRestart_ = 0;  // and what had been served before
     uint64_t cbNextProgress_ = 0;
     std::unique_ptr<CrLfLines> lpCrLf_;
     // Served offsets of the bytes CR LF lines added; older ones only counted.

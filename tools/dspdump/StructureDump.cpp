@@ -3,6 +3,7 @@
 #include <inttypes.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <utility>
@@ -195,6 +196,7 @@ class StructureReport : public Report {
     void ListField(const FieldView &field, size_t nDepth);
     bool fMatches(const FieldView &field) const;
     void Show(const FieldView &field, size_t nDepth);
+    const FieldInfo &InfoOf(const FieldView &field);
 
     std::unique_ptr<Report> inner_;
     StructureTracker tracker_;
@@ -203,6 +205,10 @@ class StructureReport : public Report {
     uint64_t nPagesShown_ = 0;
     uint64_t nProblems_ = 0, nWarnings_ = 0;
     FieldInfo info_;  // of the field Show lists, its storage reused
+    // The latest Map field and what it says, reused while its bytes repeat.
+    uint32_t dwMapID_ = 0;
+    std::vector<uint8_t> abMap_;
+    FieldInfo mapInfo_;
 };
 
 void StructureReport::Field(const FieldView &field) {
@@ -343,11 +349,27 @@ void StructureReport::ListField(const FieldView &field, size_t nDepth) {
     if (fShow) Show(field, nDepth);
 }
 
+// A formatter maps its fonts and objects anew on every page, mostly with the
+// same bytes: a Map field like the one before it is not interpreted again.
+const FieldInfo &StructureReport::InfoOf(const FieldView &field) {
+    const uint8_t *lpb = field.lpbData;
+    if ((field.dwID >> 8) != 0xD3AB) {
+        modca::FnInterpretField(field.dwID, lpb, field.cbData, &info_);
+        return info_;
+    }
+    if (field.dwID != dwMapID_ || field.cbData != abMap_.size() ||
+        !std::equal(lpb, lpb + field.cbData, abMap_.begin())) {
+        modca::FnInterpretField(field.dwID, lpb, field.cbData, &mapInfo_);
+        dwMapID_ = field.dwID;
+        abMap_.assign(lpb, lpb + field.cbData);
+    }
+    return mapInfo_;
+}
+
 void StructureReport::Show(const FieldView &field, size_t nDepth) {
-    modca::FnInterpretField(field.dwID, field.lpbData, field.cbData, &info_);
     FieldNotes notes;
     notes.nDepth = options_.structure == Structure::Tree ? int(nDepth) : -1;
-    notes.lpInfo = &info_;
+    notes.lpInfo = &InfoOf(field);
     FieldView view = field;
     view.lpNotes = &notes;
     inner_->Field(view);
