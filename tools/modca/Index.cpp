@@ -30,9 +30,17 @@ bool fFnForTracker(uint32_t dwID) {
 }  // namespace
 
 void StreamIndex::Feed(const IndexedField &field) {
+    if (!fFnForTracker(field.dwID)) {
+        // Nothing changes: in a part the trailer is empty already.
+        if (!fInPart_) FnExtend(fSeenPart_ ? &trailer_ : &prologue_, field.range);
+        return;
+    }
     const bool fBefore = fInPart_;
-    if (fFnForTracker(field.dwID)) {
-        tracker_.Feed(field.range.ib, field.dwID, field.lpbData, field.cbData);
+    tracker_.Feed(field.range.ib, field.dwID, field.lpbData, field.cbData);
+    // Without problems, only the Begin or End of a page or group opens or closes one.
+    const uint8_t bCategory = bFnCategory(field.dwID);
+    if (!tracker_.Problems().empty() || bCategory == bPage ||
+        bCategory == bNamedPageGroup) {
         NoteProblems();
         fInPart_ = fFnInPart(tracker_);
     }
@@ -71,6 +79,51 @@ void StreamIndex::SetDamage(uint64_t ib, const std::string &sText) {
 
 void Splitter::Feed(const IndexedField &field) {
     if (fStopped_) return;
+    if (!fFnForTracker(field.dwID)) return index_.Feed(field);
+    if (held_.fHeld) {
+        held_.fHeld = false;
+        if (fFnIsEnd(field.dwID) && bFnCategory(field.dwID) == bFnCategory(held_.dwID))
+            return;
+        FeedHeld();
+        if (fStopped_) return;
+    }
+    if (fFnMayHold(field)) return Hold(field);
+    FeedTracked(field);
+}
+
+// A Begin of anything but a page or group, met in a page, is pushed and popped
+// again by its End without a problem (a name that differs is only a warning)
+// and without a change to anything the split looks at. So it is held back, and
+// only fed when something else comes first.
+bool Splitter::fFnMayHold(const IndexedField &field) const {
+    const StructureTracker &tracker = index_.Tracker();
+    const uint8_t bCategory = bFnCategory(field.dwID);
+    return fFnIsBegin(field.dwID) && bCategory != bPage && bCategory != bNamedPageGroup &&
+           tracker.fInPage() && !tracker.fPageEnded() &&
+           tracker.Depth() < StructureTracker::cMaxDepth &&
+           (groups_.empty() || groups_.back().ibHeadEnd != 0);
+}
+
+// Keeps what the tracker reads of a Begin: its name token.
+void Splitter::Hold(const IndexedField &field) {
+    held_.fHeld = true;
+    held_.dwID = field.dwID;
+    held_.range = field.range;
+    held_.cbData = std::min(field.cbData, cbNameToken);
+    std::copy(field.lpbData, field.lpbData + held_.cbData, held_.abName);
+}
+
+void Splitter::FeedHeld() {
+    held_.fHeld = false;
+    IndexedField field;
+    field.range = held_.range;
+    field.dwID = held_.dwID;
+    field.lpbData = held_.abName;
+    field.cbData = held_.cbData;
+    FeedTracked(field);
+}
+
+void Splitter::FeedTracked(const IndexedField &field) {
     BeforeFeed(field);
     const size_t nDepth = index_.Tracker().Depth();
     index_.Feed(field);
@@ -162,6 +215,7 @@ void Splitter::Stop() {
 }
 
 void Splitter::Finish() {
+    if (held_.fHeld && !fStopped_) FeedHeld();
     index_.Finish();
     if (index_.fDamaged()) return Stop();
     if (fOpen_) sink_.Close(nFirst_, nLast_);

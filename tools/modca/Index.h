@@ -116,6 +116,10 @@ class Splitter {
         bool fWritten = false;
     };
 
+    bool fFnMayHold(const IndexedField &field) const;
+    void Hold(const IndexedField &field);
+    void FeedHeld();
+    void FeedTracked(const IndexedField &field);
     void BeforeFeed(const IndexedField &field);
     void OnGroupBegin(const IndexedField &field, size_t nLevel);
     void OnGroupEnd(const IndexedField &field);
@@ -128,6 +132,15 @@ class Splitter {
     StreamIndex &index_;
     const SplitRequest &request_;
     SplitSink &sink_;
+    // A Begin held back from the tracker until it is known whether its End
+    // comes next, as most do in a page; then neither is fed.
+    struct Held {
+        bool fHeld = false;
+        uint32_t dwID = 0;
+        ByteRange range;
+        uint8_t abName[cbNameToken] = {};
+        size_t cbData = 0;
+    } held_;
     std::vector<OpenGroup> groups_;  // at most cMaxDepth
     bool fStopped_ = false;          // by damage
     bool fOpen_ = false;             // an output is open (pages)
