@@ -80,47 +80,84 @@ void StreamIndex::SetDamage(uint64_t ib, const std::string &sText) {
 void Splitter::Feed(const IndexedField &field) {
     if (fStopped_) return;
     if (!fFnForTracker(field.dwID)) return index_.Feed(field);
-    if (held_.fHeld) {
-        held_.fHeld = false;
-        if (fFnIsEnd(field.dwID) && bFnCategory(field.dwID) == bFnCategory(held_.dwID))
-            return;
+    if (fFnClosesHeld(field)) return;
+    if (held_.fHeld || !fFnMayHold(field)) {
         FeedHeld();
         if (fStopped_) return;
+        if (fFnMayHoldPage(field)) return HoldPage(field);
+        if (!fFnMayHold(field)) return FeedTracked(field);
     }
-    if (fFnMayHold(field)) return Hold(field);
-    FeedTracked(field);
+    held_.Keep(field);
 }
 
-// A Begin of anything but a page or group, met in a page, is pushed and popped
-// again by its End without a problem (a name that differs is only a warning)
-// and without a change to anything the split looks at. So it is held back, and
-// only fed when something else comes first.
+// In a named page group, a page whose Begins inside are each closed by the
+// next field that nests, and other Begins in such a page, are pushed and
+// popped again by their Ends without a problem (a name that differs is only a
+// warning) and without a change the split looks at but the page's number. So
+// they are held back from the tracker, and fed only when something else
+// comes first. The splitter sees the page's Begin and End all the same.
+bool Splitter::fFnMayHoldPage(const IndexedField &field) const {
+    const StructureTracker &tracker = index_.Tracker();
+    return field.dwID == dwBeginPage && index_.fInPart() &&
+           (!tracker.fInPage() || tracker.fPageEnded()) &&
+           tracker.Depth() < StructureTracker::cMaxDepth;
+}
+
+void Splitter::HoldPage(const IndexedField &field) {
+    BeforeFeed(field);
+    heldPage_.Keep(field);
+    OnPageBegin(field, index_.cPages() + 1);
+}
+
 bool Splitter::fFnMayHold(const IndexedField &field) const {
     const StructureTracker &tracker = index_.Tracker();
     const uint8_t bCategory = bFnCategory(field.dwID);
+    const bool fInPage = heldPage_.fHeld || (tracker.fInPage() && !tracker.fPageEnded());
     return fFnIsBegin(field.dwID) && bCategory != bPage && bCategory != bNamedPageGroup &&
-           tracker.fInPage() && !tracker.fPageEnded() &&
-           tracker.Depth() < StructureTracker::cMaxDepth &&
+           fInPage && tracker.Depth() + heldPage_.fHeld < StructureTracker::cMaxDepth &&
            (groups_.empty() || groups_.back().ibHeadEnd != 0);
 }
 
-// Keeps what the tracker reads of a Begin: its name token.
-void Splitter::Hold(const IndexedField &field) {
-    held_.fHeld = true;
-    held_.dwID = field.dwID;
-    held_.range = field.range;
-    held_.cbData = std::min(field.cbData, cbNameToken);
-    std::copy(field.lpbData, field.lpbData + held_.cbData, held_.abName);
+// The End of what is held drops both; a held page's End ends the page.
+bool Splitter::fFnClosesHeld(const IndexedField &field) {
+    if (!fFnIsEnd(field.dwID)) return false;
+    const uint8_t bCategory = bFnCategory(field.dwID);
+    if (held_.fHeld) {
+        if (bCategory != bFnCategory(held_.dwID)) return false;
+        held_.fHeld = false;
+        return true;
+    }
+    if (!heldPage_.fHeld || bCategory != bPage) return false;
+    heldPage_.fHeld = false;
+    index_.SkipPage();
+    OnPageEnd(field);
+    return true;
 }
 
-void Splitter::FeedHeld() {
-    held_.fHeld = false;
+// Keeps what the tracker reads of a Begin: its name token.
+void Splitter::Held::Keep(const IndexedField &field) {
+    fHeld = true;
+    dwID = field.dwID;
+    range = field.range;
+    cbData = std::min(field.cbData, cbNameToken);
+    std::copy(field.lpbData, field.lpbData + cbData, abName);
+}
+
+IndexedField Splitter::Held::Field() const {
     IndexedField field;
-    field.range = held_.range;
-    field.dwID = held_.dwID;
-    field.lpbData = held_.abName;
-    field.cbData = held_.cbData;
-    FeedTracked(field);
+    field.range = range;
+    field.dwID = dwID;
+    field.lpbData = abName;
+    field.cbData = cbData;
+    return field;
+}
+
+// What is held goes to the tracker after all, the page first.
+void Splitter::FeedHeld() {
+    const bool fPage = heldPage_.fHeld, fInner = held_.fHeld;
+    heldPage_.fHeld = held_.fHeld = false;
+    if (fPage) FeedTracked(heldPage_.Field());
+    if (fInner && !fStopped_) FeedTracked(held_.Field());
 }
 
 void Splitter::FeedTracked(const IndexedField &field) {
@@ -132,7 +169,7 @@ void Splitter::FeedTracked(const IndexedField &field) {
     if (field.dwID == dwBeginNamedPageGroup && nNewDepth > nDepth &&
         nDepth < StructureTracker::cMaxDepth)
         OnGroupBegin(field, nDepth);
-    if (field.dwID == dwBeginPage) OnPageBegin(field);
+    if (field.dwID == dwBeginPage) OnPageBegin(field, index_.cPages());
     if (index_.Tracker().fPageEnded()) OnPageEnd(field);
     if (!groups_.empty() && groups_.back().nLevel >= nNewDepth) OnGroupEnd(field);
 }
@@ -156,7 +193,7 @@ void Splitter::OnGroupBegin(const IndexedField &field, size_t nLevel) {
     if (groups_.size() != 1 || !request_.fGroups) return;
     sGroupName_ = sFnNameToken(field.lpbData, field.cbData);
     fTagsTaken_ = false;
-    nFirst_ = index_.Tracker().Page().nPage + 1;
+    nFirst_ = index_.cPages() + 1;
 }
 
 // The tracker closed the innermost group; without damage only its End does.
@@ -165,7 +202,7 @@ void Splitter::OnGroupEnd(const IndexedField &field) {
     groups_.pop_back();
     if (!request_.fGroups && group.fWritten) sink_.Copy(field.range);
     if (request_.fGroups && groups_.empty() && fSelected()) {
-        nLast_ = index_.Tracker().Page().nPage;
+        nLast_ = index_.cPages();
         if (nLast_ < nFirst_) nFirst_ = nLast_ = 0;  // a group without pages
         sink_.Open(sOutputName());
         sink_.Copy(index_.Prologue());
@@ -175,8 +212,7 @@ void Splitter::OnGroupEnd(const IndexedField &field) {
     }
 }
 
-void Splitter::OnPageBegin(const IndexedField &field) {
-    const uint64_t nPage = index_.Tracker().Page().nPage;
+void Splitter::OnPageBegin(const IndexedField &field, uint64_t nPage) {
     if (request_.fGroups || nPage < request_.nFirstPage || nPage > request_.nLastPage)
         return;
     ibPage_ = field.range.ib;
@@ -187,7 +223,7 @@ void Splitter::OnPageBegin(const IndexedField &field) {
 void Splitter::OnPageEnd(const IndexedField &field) {
     if (!fInSelectedPage_) return;
     fInSelectedPage_ = false;
-    nLast_ = index_.Tracker().Page().nPage;
+    nLast_ = index_.cPages();
     if (!fOpen_) {
         sink_.Open("");
         sink_.Copy(index_.Prologue());
@@ -215,7 +251,7 @@ void Splitter::Stop() {
 }
 
 void Splitter::Finish() {
-    if (held_.fHeld && !fStopped_) FeedHeld();
+    if (!fStopped_) FeedHeld();
     index_.Finish();
     if (index_.fDamaged()) return Stop();
     if (fOpen_) sink_.Close(nFirst_, nLast_);
