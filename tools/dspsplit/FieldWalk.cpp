@@ -114,10 +114,20 @@ bool FieldWalk::fNext(modca::IndexedField *lpField) {
     source_.ibField = ibStart;
     uint32_t dwStatus = DSP_OK;
     const int32_t cbSF = fFnGetNextIBMSF(lpRec_, &dwStatus);
-    uint32_t cbPos = 0, cbLength = 0;
-    fFnGetIBMSFCurrentRecordInfo(lpRec_, &cbPos, &cbLength, nullptr);
-    ibEnd_ += uint32_t(cbPos - cbLast_);  // the reader's position is 32 bits wide
-    cbLast_ = cbPos;
+    // A plain stream's record is its field, the introducer and cbSF bytes.
+    if (cbSF == 0 || !fPlain_) {
+        uint32_t cbPos = 0, cbLength = 0;
+        fFnGetIBMSFCurrentRecordInfo(lpRec_, &cbPos, &cbLength, nullptr);
+        // The reader's position is 32 bits wide.
+        const uint32_t cbRecord = cbPos - uint32_t(ibEnd_);
+        // The first field tells whether the reader takes the stream as plain.
+        if (ibStart == 0)
+            fPlain_ =
+                input_.cbFraming == 0 && cbSF != 0 && cbRecord == uint32_t(cbSF) + 1;
+        ibEnd_ += cbRecord;
+    } else {
+        ibEnd_ += uint32_t(cbSF) + 1;
+    }
     if (cbSF == 0) {
         if (dwStatus != DSP_OK)
             index_.SetDamage(ibStart, modca::szFnRefusalText(dwStatus));

@@ -68,7 +68,7 @@ class FieldWalk {
     Source source_;
     SFREC *lpRec_ = nullptr;
     uint64_t ibEnd_ = 0;   // of the last field
-    uint32_t cbLast_ = 0;  // the reader's position after it
+    bool fPlain_ = false;  // records are fields without framing
 };
 
 }  // namespace dspsplit
