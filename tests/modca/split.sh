@@ -65,18 +65,35 @@ errors)  # damage refused with its offset; --keep-going writes what lies before 
   head -c 1100 "$fop/statements.afp" > cut1.afp
   head -c 2100 "$fop/statements.afp" > cut2.afp
   head -c 6422 "$src/samples/document-rdw.afp" > cut3.afp
+  head -c 756 "$fop/statements.afp" > cut4.afp  # after page 1: its group left open
   "$split" --pages=1-2 --keep-going cut1.afp -o cut1-p.afp > /dev/null 2>&1; rc=$?
   "$split" --groups --keep-going cut2.afp -o cut2 > /dev/null 2>&1; rc=$rc$?
   "$split" --pages=1 --keep-going --keep-framing cut3.afp -o cut3-p.afp > listing 2>&1; rc=$rc$?
-  [ $rc = 111 ] && [ "$(ls cut2 | tr '\n' ' ')" = "PGP00001.afp PGP00002.afp " ] \
+  "$split" --pages=1 --keep-going cut4.afp -o cut4-p.afp > /dev/null 2>&1; rc=$rc$?
+  [ $rc = 1111 ] && [ "$(ls cut2 | tr '\n' ' ')" = "PGP00001.afp PGP00002.afp " ] \
     || fail "damage: exit $rc, $(ls cut2)"
-  for f in cut1-p.afp cut2/*.afp cut3-p.afp; do
+  for f in cut1-p.afp cut2/*.afp cut3-p.afp cut4-p.afp; do
     "$dump" --check "$f" > /dev/null || fail "$f not well-formed"
   done
   pages cut1-p.afp cut3-p.afp > got && pages "$fop/statements.afp" | head -1 > want
   pages "$src/samples/document.afp" >> want
   diff want got || fail "pages before the damage differ"
   grep -q "page 1	6435 bytes" listing || fail "RDW: $(cat listing)"
+  # damage inside a page: an End of another kind, an End left out, a stream
+  # ending in a page, Begins nested too deep
+  f=$fop/statements.afp
+  cp "$f" d1.afp && printf '\x9b' | dd of=d1.afp bs=1 seek=354 conv=notrunc 2> /dev/null
+  { head -c 349 "$f"; tail -c +367 "$f"; } > d2.afp
+  head -c 739 "$f" > d3.afp
+  { head -c 416 "$f"; for i in $(seq 61); do head -c 433 "$f" | tail -c 17; done
+    tail -c +417 "$f"; } > d4.afp
+  for d in "d1 349: End Presentation Text Object AEG00001 closes nothing" \
+    "d2 113: Begin Active Environment Group AEG00001 is not closed before End Page" \
+    "d3 96: Begin Page PGN00001 is not closed at the end of the stream" \
+    "d4 1453: nesting deeper than 64 levels"; do
+    "$split" --groups --dry-run "${d%% *}.afp" -o dry > /dev/null 2> err
+    grep -q "offset ${d#* }" err || fail "${d%% *}: $(cat err)"
+  done
   cat "$fop/statements.afp" | "$split" --groups - -o out > /dev/null 2> err; rc=$?
   [ $rc = 1 ] && grep -q "seekable" err || fail "pipe: exit $rc, $(cat err)"
   "$split" --pages=9 "$fop/statements.afp" -o p.afp > /dev/null 2> err; rc=$?

@@ -18,24 +18,18 @@ namespace {
 
 constexpr uint16_t cbFieldData = 65535;  // room for the longest data a field has
 constexpr size_t cbWindow = size_t{2} << 20;
-constexpr uint16_t cbBlock = 4096;
 
 // Serves the file to the reader's callback from the window, refilled with
 // large reads. It keeps what is still wanted when that fits in half the
 // window, else at least the current field.
-struct ReadContext {
-    int fd;
-    Window &window;
-    const std::function<uint64_t()> &fnOldestWanted;
-    size_t ibNext = 0;  // in the window
-    uint64_t ibField = 0;
-};
+using Source = FieldWalk::Source;
 
-void Refill(ReadContext *lpRead) {
+void Refill(Source *lpRead) {
     Window &window = lpRead->window;
     const uint64_t ibEnd = window.ibStart + window.cb;
     const size_t cbHalf = window.ab.size() / 2;
-    const uint64_t ibWanted = std::min(lpRead->fnOldestWanted(), lpRead->ibField);
+    const uint64_t ibWanted =
+        std::min(lpRead->splitter.ibOldestWanted(), lpRead->ibField);
     size_t cbKept = window.cbHeldFrom(ibWanted);
     // A field is far shorter than half the window.
     if (cbKept == 0 || cbKept > cbHalf) cbKept = window.cbHeldFrom(lpRead->ibField);
@@ -52,11 +46,11 @@ void Refill(ReadContext *lpRead) {
 }
 
 uint16_t cbFnRead(uint8_t *lpbDest, uint16_t cbWanted, void *lpContext, uint32_t *) {
-    auto *lpRead = static_cast<ReadContext *>(lpContext);
+    auto *lpRead = static_cast<Source *>(lpContext);
     if (cbWanted == 0) return 0;
     if (lpRead->ibNext == lpRead->window.cb) Refill(lpRead);
-    const size_t cb =
-        std::min<size_t>({cbWanted, cbBlock, lpRead->window.cb - lpRead->ibNext});
+    size_t cb = lpRead->window.cb - lpRead->ibNext;
+    if (cb > cbWanted) cb = cbWanted;  // the reader asks for a block at most
     memcpy(lpbDest, lpRead->window.ab.data() + lpRead->ibNext, cb);
     lpRead->ibNext += cb;
     return static_cast<uint16_t>(cb);
@@ -100,45 +94,54 @@ bool fFnOpenInput(const std::string &sPath, Input *lpInput, std::string *lpsErro
     return true;
 }
 
-void vFnWalkFields(const Input &input, Window *lpWindow, modca::StreamIndex *lpIndex,
-                   const std::function<bool(const modca::IndexedField &)> &fnField,
-                   const std::function<uint64_t()> &fnOldestWanted) {
+FieldWalk::FieldWalk(const Input &input, Window *lpWindow, modca::StreamIndex *lpIndex,
+                     const modca::Splitter &splitter)
+    : input_(input), index_(*lpIndex), source_{input.fd, *lpWindow, splitter, 0, 0} {
     lpWindow->ab.resize(cbWindow);
-    ReadContext context{input.fd, *lpWindow, fnOldestWanted};
     uint32_t dwStatus = DSP_OK;
-    SFREC *lpRec = lpibmsfFnCreate(nullptr, cbFieldData, &cbFnRead, &context, &dwStatus);
-    if (lpRec == nullptr) {
-        lpIndex->SetDamage(0, dwStatus == DSP_ERR_UNKNOWN_SF_ID
-                                  ? "the first structured field has an unknown identifier"
-                                  : "not a structured-field stream");
-        return;
-    }
-    uint64_t ibStart = 0, ibEnd = 0;
-    uint32_t cbLast = 0;
-    for (;;) {
-        context.ibField = ibStart;
-        dwStatus = DSP_OK;
-        const int32_t cbSF = fFnGetNextIBMSF(lpRec, &dwStatus);
+    lpRec_ = lpibmsfFnCreate(nullptr, cbFieldData, &cbFnRead, &source_, &dwStatus);
+    if (lpRec_ == nullptr)
+        index_.SetDamage(0, dwStatus == DSP_ERR_UNKNOWN_SF_ID
+                                ? "the first structured field has an unknown identifier"
+                                : "not a structured-field stream");
+}
+
+FieldWalk::~FieldWalk() { fFnDestroyIBMSF(lpRec_); }
+
+bool FieldWalk::fNext(modca::IndexedField *lpField) {
+    if (lpRec_ == nullptr) return false;
+    const uint64_t ibStart = ibEnd_;
+    source_.ibField = ibStart;
+    uint32_t dwStatus = DSP_OK;
+    const int32_t cbSF = fFnGetNextIBMSF(lpRec_, &dwStatus);
+    // A plain stream's record is its field, the introducer and cbSF bytes.
+    if (cbSF == 0 || !fPlain_) {
         uint32_t cbPos = 0, cbLength = 0;
-        fFnGetIBMSFCurrentRecordInfo(lpRec, &cbPos, &cbLength, nullptr);
-        ibEnd += uint32_t(cbPos - cbLast);  // the reader's position is 32 bits wide
-        cbLast = cbPos;
-        if (cbSF == 0) {
-            if (dwStatus != DSP_OK)
-                lpIndex->SetDamage(ibStart, modca::szFnRefusalText(dwStatus));
-            else if (ibEnd != ibStart)
-                lpIndex->SetDamage(ibStart, "the input ends inside a structured field");
-            break;
-        }
-        modca::IndexedField field;
-        field.range = {ibStart, ibEnd - ibStart};
-        field.dwID = lpRec->hdr.dwID;
-        field.lpbData = lpRec->abData;
-        field.cbData = cbFnData(input, *lpWindow, lpRec, field.range);
-        if (!fnField(field)) break;
-        ibStart = ibEnd;
+        fFnGetIBMSFCurrentRecordInfo(lpRec_, &cbPos, &cbLength, nullptr);
+        // The reader's position is 32 bits wide.
+        const uint32_t cbRecord = cbPos - uint32_t(ibEnd_);
+        // The first field tells whether the reader takes the stream as plain.
+        if (ibStart == 0)
+            fPlain_ =
+                input_.cbFraming == 0 && cbSF != 0 && cbRecord == uint32_t(cbSF) + 1;
+        ibEnd_ += cbRecord;
+    } else {
+        ibEnd_ += uint32_t(cbSF) + 1;
     }
-    fFnDestroyIBMSF(lpRec);
+    if (cbSF == 0) {
+        if (dwStatus != DSP_OK)
+            index_.SetDamage(ibStart, modca::szFnRefusalText(dwStatus));
+        else if (ibEnd_ != ibStart)
+            index_.SetDamage(ibStart, "the input ends inside a structured field");
+        fFnDestroyIBMSF(lpRec_);
+        lpRec_ = nullptr;
+        return false;
+    }
+    lpField->range = {ibStart, ibEnd_ - ibStart};
+    lpField->dwID = lpRec_->hdr.dwID;
+    lpField->lpbData = lpRec_->abData;
+    lpField->cbData = cbFnData(input_, source_.window, lpRec_, lpField->range);
+    return true;
 }
 
 }  // namespace dspsplit

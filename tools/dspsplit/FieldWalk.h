@@ -7,11 +7,11 @@
 
 #include <stdint.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "Index.h"
+#include "vokDSPsr.h"
 
 namespace dspsplit {
 
@@ -38,12 +38,38 @@ struct Window {
 // with *lpsError set otherwise.
 bool fFnOpenInput(const std::string &sPath, Input *lpInput, std::string *lpsError);
 
-// Hands each field to fnField until it returns false. Damage the reader meets
-// goes to lpIndex's SetDamage, and the walk stops there. lpWindow keeps the
-// bytes from the least of the current field's offset and fnOldestWanted().
-void vFnWalkFields(const Input &input, Window *lpWindow, modca::StreamIndex *lpIndex,
-                   const std::function<bool(const modca::IndexedField &)> &fnField,
-                   const std::function<uint64_t()> &fnOldestWanted);
+// The fields of input, one by one, each with its record's range. Damage the
+// reader meets goes to the index's SetDamage, and the walk stops there. The
+// window keeps the bytes from the least of the current field's offset and the
+// splitter's ibOldestWanted().
+class FieldWalk {
+  public:
+    FieldWalk(const Input &input, Window *lpWindow, modca::StreamIndex *lpIndex,
+              const modca::Splitter &splitter);
+    ~FieldWalk();
+    FieldWalk(const FieldWalk &) = delete;
+    FieldWalk &operator=(const FieldWalk &) = delete;
+    // The next field; false at the end of the stream or at damage. Its data
+    // stays valid until the next call.
+    bool fNext(modca::IndexedField *lpField);
+
+    // What the reader's callback works with.
+    struct Source {
+        int fd;
+        Window &window;
+        const modca::Splitter &splitter;
+        size_t ibNext;  // in the window
+        uint64_t ibField;
+    };
+
+  private:
+    const Input &input_;
+    modca::StreamIndex &index_;
+    Source source_;
+    SFREC *lpRec_ = nullptr;
+    uint64_t ibEnd_ = 0;   // of the last field
+    bool fPlain_ = false;  // records are fields without framing
+};
 
 }  // namespace dspsplit
 

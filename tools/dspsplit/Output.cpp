@@ -117,7 +117,25 @@ bool OutputSink::fFnReserve(const std::string &sPath) {
     return true;
 }
 
+// Ranges that follow on are gathered and copied as one, in the kernel where
+// the window no longer holds them: one output of all pages is one copy.
 void OutputSink::Copy(const modca::ByteRange &range) {
+    if (fStrip_ || fd_ < 0) return CopyNow(range);
+    if (pending_.cb != 0 && pending_.ibEnd() == range.ib) {
+        pending_.cb += range.cb;
+        return;
+    }
+    CopyPending();
+    pending_ = range;
+}
+
+void OutputSink::CopyPending() {
+    const modca::ByteRange range = pending_;
+    pending_ = modca::ByteRange();
+    if (range.cb != 0) CopyNow(range);
+}
+
+void OutputSink::CopyNow(const modca::ByteRange &range) {
     if (options_.fDryRun && !fStrip_) {
         cbWritten_ += range.cb;
         return;
@@ -199,6 +217,7 @@ void OutputSink::Put(const uint8_t *lpb, size_t cb) {
 // An End without a name (which closes its Begin whatever that is named), in
 // the framing the output keeps.
 void OutputSink::WriteEnd(uint32_t dwID) {
+    CopyPending();
     const unsigned cbFraming = fStrip_ ? 0 : input_.cbFraming;
     uint8_t ab[13] = {};
     uint8_t *lpbField = ab + cbFraming;
@@ -327,6 +346,7 @@ void OutputSink::Finalize(const Done &done, const std::string &sPath,
 
 void OutputSink::CloseFile() {
     if (fd_ < 0) return;
+    CopyPending();
     const bool fFlushed = fFnFlush();
     if (close(fd_) != 0 && fFlushed) Fail(sPath_, "cannot write");
     fd_ = -1;

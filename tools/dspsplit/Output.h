@@ -53,6 +53,8 @@ class OutputSink : public modca::SplitSink {
 
     std::string sFnPathFor(const std::string &sName);
     bool fFnReserve(const std::string &sPath);
+    void CopyPending();
+    void CopyNow(const modca::ByteRange &range);
     void CopyFromFile(const modca::ByteRange &range);
     bool fFnReadAt(uint8_t *lpb, const modca::ByteRange &range);
     uint64_t ibFnCopyInKernel(const modca::ByteRange &range);
@@ -74,6 +76,7 @@ class OutputSink : public modca::SplitSink {
     // The last range read from the file when it fits (the prologue, mostly).
     std::vector<uint8_t> abCache_;
     modca::ByteRange cached_;
+    modca::ByteRange pending_;    // to copy next, gathered from ranges that follow on
     std::vector<uint8_t> abOut_;  // written, cbOut_ bytes of it not yet out
     size_t cbOut_ = 0;
     std::string sPath_;  // of the output being written

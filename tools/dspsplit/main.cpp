@@ -41,13 +41,14 @@ int main(int argc, char **argv) {
     if (!sink.fReady()) return 1;
     modca::StreamIndex index;
     modca::Splitter splitter(index, options.request, sink);
-    vFnWalkFields(
-        input, &window, &index,
-        [&](const modca::IndexedField &field) {
+    {
+        FieldWalk walk(input, &window, &index, splitter);
+        modca::IndexedField field;
+        while (walk.fNext(&field)) {
             splitter.Feed(field);
-            return !sink.fFailed() && !index.fDamaged();
-        },
-        [&] { return splitter.ibOldestWanted(); });
+            if (sink.fFailed() || index.fDamaged()) break;
+        }
+    }
     splitter.Finish();
     const bool fDamaged = index.fDamaged();
     if (fDamaged)

@@ -30,9 +30,17 @@ bool fFnForTracker(uint32_t dwID) {
 }  // namespace
 
 void StreamIndex::Feed(const IndexedField &field) {
+    if (!fFnForTracker(field.dwID)) {
+        // Nothing changes: in a part the trailer is empty already.
+        if (!fInPart_) FnExtend(fSeenPart_ ? &trailer_ : &prologue_, field.range);
+        return;
+    }
     const bool fBefore = fInPart_;
-    if (fFnForTracker(field.dwID)) {
-        tracker_.Feed(field.range.ib, field.dwID, field.lpbData, field.cbData);
+    tracker_.Feed(field.range.ib, field.dwID, field.lpbData, field.cbData);
+    // Without problems, only the Begin or End of a page or group opens or closes one.
+    const uint8_t bCategory = bFnCategory(field.dwID);
+    if (!tracker_.Problems().empty() || bCategory == bPage ||
+        bCategory == bNamedPageGroup) {
         NoteProblems();
         fInPart_ = fFnInPart(tracker_);
     }
@@ -71,6 +79,88 @@ void StreamIndex::SetDamage(uint64_t ib, const std::string &sText) {
 
 void Splitter::Feed(const IndexedField &field) {
     if (fStopped_) return;
+    if (!fFnForTracker(field.dwID)) return index_.Feed(field);
+    if (fFnClosesHeld(field)) return;
+    if (held_.fHeld || !fFnMayHold(field)) {
+        FeedHeld();
+        if (fStopped_) return;
+        if (fFnMayHoldPage(field)) return HoldPage(field);
+        if (!fFnMayHold(field)) return FeedTracked(field);
+    }
+    held_.Keep(field);
+}
+
+// In a named page group, a page whose Begins inside are each closed by the
+// next field that nests, and other Begins in such a page, are pushed and
+// popped again by their Ends without a problem (a name that differs is only a
+// warning) and without a change the split looks at but the page's number. So
+// they are held back from the tracker, and fed only when something else
+// comes first. The splitter sees the page's Begin and End all the same.
+bool Splitter::fFnMayHoldPage(const IndexedField &field) const {
+    const StructureTracker &tracker = index_.Tracker();
+    return field.dwID == dwBeginPage && index_.fInPart() &&
+           (!tracker.fInPage() || tracker.fPageEnded()) &&
+           tracker.Depth() < StructureTracker::cMaxDepth;
+}
+
+void Splitter::HoldPage(const IndexedField &field) {
+    BeforeFeed(field);
+    heldPage_.Keep(field);
+    OnPageBegin(field, index_.cPages() + 1);
+}
+
+bool Splitter::fFnMayHold(const IndexedField &field) const {
+    const StructureTracker &tracker = index_.Tracker();
+    const uint8_t bCategory = bFnCategory(field.dwID);
+    const bool fInPage = heldPage_.fHeld || (tracker.fInPage() && !tracker.fPageEnded());
+    return fFnIsBegin(field.dwID) && bCategory != bPage && bCategory != bNamedPageGroup &&
+           fInPage && tracker.Depth() + heldPage_.fHeld < StructureTracker::cMaxDepth &&
+           (groups_.empty() || groups_.back().ibHeadEnd != 0);
+}
+
+// The End of what is held drops both; a held page's End ends the page.
+bool Splitter::fFnClosesHeld(const IndexedField &field) {
+    if (!fFnIsEnd(field.dwID)) return false;
+    const uint8_t bCategory = bFnCategory(field.dwID);
+    if (held_.fHeld) {
+        if (bCategory != bFnCategory(held_.dwID)) return false;
+        held_.fHeld = false;
+        return true;
+    }
+    if (!heldPage_.fHeld || bCategory != bPage) return false;
+    heldPage_.fHeld = false;
+    index_.SkipPage();
+    OnPageEnd(field);
+    return true;
+}
+
+// Keeps what the tracker reads of a Begin: its name token.
+void Splitter::Held::Keep(const IndexedField &field) {
+    fHeld = true;
+    dwID = field.dwID;
+    range = field.range;
+    cbData = std::min(field.cbData, cbNameToken);
+    std::copy(field.lpbData, field.lpbData + cbData, abName);
+}
+
+IndexedField Splitter::Held::Field() const {
+    IndexedField field;
+    field.range = range;
+    field.dwID = dwID;
+    field.lpbData = abName;
+    field.cbData = cbData;
+    return field;
+}
+
+// What is held goes to the tracker after all, the page first.
+void Splitter::FeedHeld() {
+    const bool fPage = heldPage_.fHeld, fInner = held_.fHeld;
+    heldPage_.fHeld = held_.fHeld = false;
+    if (fPage) FeedTracked(heldPage_.Field());
+    if (fInner && !fStopped_) FeedTracked(held_.Field());
+}
+
+void Splitter::FeedTracked(const IndexedField &field) {
     BeforeFeed(field);
     const size_t nDepth = index_.Tracker().Depth();
     index_.Feed(field);
@@ -79,7 +169,7 @@ void Splitter::Feed(const IndexedField &field) {
     if (field.dwID == dwBeginNamedPageGroup && nNewDepth > nDepth &&
         nDepth < StructureTracker::cMaxDepth)
         OnGroupBegin(field, nDepth);
-    if (field.dwID == dwBeginPage) OnPageBegin(field);
+    if (field.dwID == dwBeginPage) OnPageBegin(field, index_.cPages());
     if (index_.Tracker().fPageEnded()) OnPageEnd(field);
     if (!groups_.empty() && groups_.back().nLevel >= nNewDepth) OnGroupEnd(field);
 }
@@ -103,7 +193,7 @@ void Splitter::OnGroupBegin(const IndexedField &field, size_t nLevel) {
     if (groups_.size() != 1 || !request_.fGroups) return;
     sGroupName_ = sFnNameToken(field.lpbData, field.cbData);
     fTagsTaken_ = false;
-    nFirst_ = index_.Tracker().Page().nPage + 1;
+    nFirst_ = index_.cPages() + 1;
 }
 
 // The tracker closed the innermost group; without damage only its End does.
@@ -112,7 +202,7 @@ void Splitter::OnGroupEnd(const IndexedField &field) {
     groups_.pop_back();
     if (!request_.fGroups && group.fWritten) sink_.Copy(field.range);
     if (request_.fGroups && groups_.empty() && fSelected()) {
-        nLast_ = index_.Tracker().Page().nPage;
+        nLast_ = index_.cPages();
         if (nLast_ < nFirst_) nFirst_ = nLast_ = 0;  // a group without pages
         sink_.Open(sOutputName());
         sink_.Copy(index_.Prologue());
@@ -122,8 +212,7 @@ void Splitter::OnGroupEnd(const IndexedField &field) {
     }
 }
 
-void Splitter::OnPageBegin(const IndexedField &field) {
-    const uint64_t nPage = index_.Tracker().Page().nPage;
+void Splitter::OnPageBegin(const IndexedField &field, uint64_t nPage) {
     if (request_.fGroups || nPage < request_.nFirstPage || nPage > request_.nLastPage)
         return;
     ibPage_ = field.range.ib;
@@ -134,7 +223,7 @@ void Splitter::OnPageBegin(const IndexedField &field) {
 void Splitter::OnPageEnd(const IndexedField &field) {
     if (!fInSelectedPage_) return;
     fInSelectedPage_ = false;
-    nLast_ = index_.Tracker().Page().nPage;
+    nLast_ = index_.cPages();
     if (!fOpen_) {
         sink_.Open("");
         sink_.Copy(index_.Prologue());
@@ -162,6 +251,7 @@ void Splitter::Stop() {
 }
 
 void Splitter::Finish() {
+    if (!fStopped_) FeedHeld();
     index_.Finish();
     if (index_.fDamaged()) return Stop();
     if (fOpen_) sink_.Close(nFirst_, nLast_);

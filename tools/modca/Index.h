@@ -50,8 +50,13 @@ class StreamIndex {
     // The Ends of the Begins the prologue leaves open, innermost first: what
     // closes an output in place of the trailer when the stream is damaged.
     const std::vector<uint32_t> &PrologueEnds() const { return prologueEnds_; }
-    uint64_t cPages() const { return tracker_.Page().nPage; }
-    // It sees only the fields that nest or tag (and those of a foreign class).
+    uint64_t cPages() const { return tracker_.Page().nPage + cPagesSkipped_; }
+    // A page the tracker was not fed, whole and without a problem.
+    void SkipPage() { ++cPagesSkipped_; }
+    // In a page or named page group.
+    bool fInPart() const { return fInPart_; }
+    // It sees only the fields that nest or tag (and those of a foreign class),
+    // less the pages and Begin/End pairs the splitter holds back.
     const StructureTracker &Tracker() const { return tracker_; }
 
   private:
@@ -63,6 +68,7 @@ class StreamIndex {
     std::vector<uint32_t> prologueEnds_;
     bool fInPart_ = false;    // in a page or named page group
     bool fSeenPart_ = false;  // a page or named page group has begun
+    uint64_t cPagesSkipped_ = 0;
     bool fDamaged_ = false;
     uint64_t ibDamage_ = 0;
     std::string sDamage_;
@@ -116,10 +122,16 @@ class Splitter {
         bool fWritten = false;
     };
 
+    bool fFnMayHoldPage(const IndexedField &field) const;
+    void HoldPage(const IndexedField &field);
+    bool fFnMayHold(const IndexedField &field) const;
+    bool fFnClosesHeld(const IndexedField &field);
+    void FeedHeld();
+    void FeedTracked(const IndexedField &field);
     void BeforeFeed(const IndexedField &field);
     void OnGroupBegin(const IndexedField &field, size_t nLevel);
     void OnGroupEnd(const IndexedField &field);
-    void OnPageBegin(const IndexedField &field);
+    void OnPageBegin(const IndexedField &field, uint64_t nPage);
     void OnPageEnd(const IndexedField &field);
     void Stop();
     bool fSelected() const;
@@ -128,6 +140,17 @@ class Splitter {
     StreamIndex &index_;
     const SplitRequest &request_;
     SplitSink &sink_;
+    // A Begin held back from the tracker until it is known whether its End
+    // comes next (inside the page, if any, held too); then neither is fed.
+    struct Held {
+        bool fHeld = false;
+        uint32_t dwID = 0;
+        ByteRange range;
+        uint8_t abName[cbNameToken] = {};
+        size_t cbData = 0;
+        void Keep(const IndexedField &field);
+        IndexedField Field() const;
+    } held_, heldPage_;
     std::vector<OpenGroup> groups_;  // at most cMaxDepth
     bool fStopped_ = false;          // by damage
     bool fOpen_ = false;             // an output is open (pages)
