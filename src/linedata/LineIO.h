@@ -27,6 +27,8 @@ namespace vokdsp {
 // branch depends on the record's length.
 constexpr uint16_t cbMaxWholeVectors = 256;
 constexpr size_t cbVectorSlack = 32;  // a wide vector's bytes, past every room
+// Fixed records up to this length are made whole across a refill.
+constexpr uint16_t cbMaxCarry = 256;
 
 struct LINEIO {
     uint16_t cbBuffer;     // valid bytes in abBuffer; 0 once the input is exhausted
@@ -44,6 +46,10 @@ struct LINEIO {
     // Format 0: bit i set where abBuffer[i] is below 0x20, or i >= cbBuffer;
     // then the words a 128-bit window from the buffer's end reaches, all set.
     uint64_t aqwControls[cbReadBlock / 64 + 3];
+    // Formats 1 and 5: the head of a record that the buffer's end cut, moved
+    // to this area's end before the refill, so that the record lies whole
+    // in front of and in the buffer.
+    alignas(64) uint8_t abCarry[cbMaxCarry];
     // Cache-line aligned: a block copied in by the callback then never
     // straddles more lines than it must, wherever it comes from.
     alignas(64)
@@ -54,7 +60,11 @@ struct LINEIO {
     uint8_t cWholeVectors;  // vectors a buffered record is copied in; 0: by its length
     bool fFillScanned;      // format 0: aqwControls describes the buffer as filled
     bool fWideVectors;      // ... and that by pairs, in 32-byte vectors
+    bool fEndHeld;          // the next fill finds the end of input without asking:
+                            // a fill saw it behind bytes put back in front of it
 };
+static_assert(offsetof(LINEIO, abBuffer) == offsetof(LINEIO, abCarry) + cbMaxCarry,
+              "the carry area lies right in front of the buffer");
 
 // The record area lies this far behind the header, so that its data begins
 // on a cache line and no whole-vector store into it straddles two.
@@ -168,8 +178,10 @@ inline LINEIO *lpFnReaderIn(void *lpAllocation) {
 }
 
 inline uint16_t FillBuffer(LINEIO *lpio, uint32_t *lpdwStatus) {
-    lpio->cbBuffer =
-        cbFnRequestBlock(lpio->lpfnRead, lpio->abBuffer, lpio->lpContext, lpdwStatus);
+    lpio->cbBuffer = lpio->fEndHeld ? 0
+                                    : cbFnRequestBlock(lpio->lpfnRead, lpio->abBuffer,
+                                                       lpio->lpContext, lpdwStatus);
+    lpio->fEndHeld = false;
     lpio->ibBuffer = 0;
     lpio->fFillScanned = false;
     return lpio->cbBuffer;

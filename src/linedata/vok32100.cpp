@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "BufferedRecord.h"
 #include "MVXError.h"
 #include "Status.h"
 
@@ -113,6 +114,41 @@ bool fFnEnterBlock(LINEIO *lpio, uint32_t *lpcbResult, uint32_t *lpdwStatus) {
     return true;
 }
 
+// A short fill behind a carried head: the head goes back in front of the
+// bytes that came, as if one fill had brought both, and an end of input
+// waits for the next fill. The byte source path then takes the record.
+void vFnPutBackHead(LINEIO *lpio, const uint8_t *lpbHead, uint16_t cbHead) {
+    const uint16_t cbFilled = lpio->cbBuffer;
+    memmove(lpio->abBuffer + cbHead, lpio->abBuffer, cbFilled);
+    memcpy(lpio->abBuffer, lpbHead, cbHead);
+    lpio->cbBuffer = cbHead + cbFilled;
+    lpio->fEndHeld = cbFilled == 0;
+}
+
+// Takes the fixed record at the read position when it can lie whole in front
+// of and in the buffer, and returns its start: a head the buffer's end cuts
+// moves to the carry area before the refill. Null, with nothing taken, when
+// the record is too long for the carry area or the fill brings too little.
+const uint8_t *lpFnTakeWholeFixedRecord(LINEIO *lpio, uint32_t *lpdwStatus) {
+    const uint16_t cbRecord = lpio->cbMaxRecord;
+    const uint16_t cbHead = cbFnBuffered(lpio);
+    const uint8_t *const lpbAt = lpio->abBuffer + lpio->ibBuffer;
+    if (cbHead >= cbRecord) {
+        vFnTake(lpio, cbRecord);
+        return lpbAt;
+    }
+    if (cbRecord > cbMaxCarry) return nullptr;
+    uint8_t *const lpbHead = lpio->abCarry + cbMaxCarry - cbHead;
+    memcpy(lpbHead, lpbAt, cbHead);
+    if (FillBuffer(lpio, lpdwStatus) < cbRecord - cbHead) {
+        vFnPutBackHead(lpio, lpbHead, cbHead);
+        return nullptr;
+    }
+    lpio->ibBuffer = cbRecord - cbHead;
+    lpio->cbConsumed += cbRecord;
+    return lpbHead;
+}
+
 }  // namespace
 
 uint32_t cfnFixedRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
@@ -121,6 +157,11 @@ uint32_t cfnFixedRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) 
     if (!fFnRefillIfDue(lpio, lpdwStatus)) {
         lpRec->abData[0] = 0;
         return cbFnEndOfInput(lpio);
+    }
+    const uint8_t *const lpbRecord = lpFnTakeWholeFixedRecord(lpio, lpdwStatus);
+    if (lpbRecord != nullptr) {
+        lpio->cbRecord = lpio->cbMaxRecord;
+        return cbFnDeliverBuffered(lpRec, lpio, lpbRecord, lpio->cbMaxRecord);
     }
     return cbFnTakeRecordBody(lpRec, lpio, lpio->cbMaxRecord, lpio->cbConsumed,
                               lpdwStatus);
