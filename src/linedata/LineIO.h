@@ -44,7 +44,7 @@ struct LINEIO {
                           // with its control bytes and line end can pass 65535
     void *lpAllocation;   // what create allocated, this header in it
     // Format 0: bit i set where abBuffer[i] is below 0x20, or i >= cbBuffer;
-    // then the words a search from the buffer's end reaches, all set.
+    // then the words a 128-bit window from the buffer's end reaches, all set.
     uint64_t aqwControls[cbReadBlock / 64 + 3];
     // Formats 1 and 5: the head of a record that the buffer's end cut, moved
     // to this area's end before the refill, so that the record lies whole

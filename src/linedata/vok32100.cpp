@@ -345,9 +345,15 @@ __attribute__((target("avx2"), noinline)) void vFnScanControlsWide(LINEIO *lpio)
     vFnMarkPastFill(lpio, cWords);
 }
 
-// The distance from lpb to the first byte below 0x20 at or after it, when
-// that lies in its control word or the next two, and ends the text; else the
-// byte-wise copy decides.
+// The 64 control bits from buffer position ib on.
+uint64_t qwFnControlsFrom(const LINEIO *lpio, size_t ib) {
+    const uint64_t *lpqw = lpio->aqwControls + ib / 64;
+    const unsigned nShift = ib % 64;
+    return (lpqw[0] >> nShift) | ((lpqw[1] << 1) << (63 - nShift));
+}
+
+// The distance from lpb to the first byte below 0x20 after it, when that
+// lies within 128 bytes and ends the text; else the byte-wise copy decides.
 bool fFnFindTextEnd(LINEIO *lpio, const uint8_t *lpb, uint16_t *lpcbText) {
     if (!lpio->fFillScanned) {
         if (lpio->fWideVectors)
@@ -356,15 +362,12 @@ bool fFnFindTextEnd(LINEIO *lpio, const uint8_t *lpb, uint16_t *lpcbText) {
             vFnScanControls(lpio);
     }
     const size_t ib = static_cast<size_t>(lpb - lpio->abBuffer);
-    const uint64_t *lpqw = lpio->aqwControls + ib / 64;
-    size_t ibWord = ib - ib % 64;
-    uint64_t qw = lpqw[0] & (~0ull << (ib % 64));
-    for (int iWord = 1; qw == 0; ++iWord) {
-        if (iWord == 3) return false;
-        qw = lpqw[iWord];
-        ibWord += 64;
-    }
-    const size_t cb = ibWord + static_cast<size_t>(__builtin_ctzll(qw)) - ib;
+    const uint64_t qwNear = qwFnControlsFrom(lpio, ib);
+    const uint64_t qwFar = qwFnControlsFrom(lpio, ib + 64);
+    if ((qwNear | qwFar) == 0) return false;
+    const unsigned cb =
+        static_cast<unsigned>(__builtin_ctzll(qwNear != 0 ? qwNear : qwFar)) +
+        (qwNear != 0 ? 0 : 64);
     *lpcbText = static_cast<uint16_t>(cb);
     return fFnEndsText(lpb[cb]);
 }
