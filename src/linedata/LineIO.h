@@ -27,6 +27,8 @@ namespace vokdsp {
 // branch depends on the record's length.
 constexpr uint16_t cbMaxWholeVectors = 256;
 constexpr size_t cbVectorSlack = 32;  // a wide vector's bytes, past every room
+// Fixed records up to this length are made whole across a refill.
+constexpr uint16_t cbMaxCarry = 256;
 
 struct LINEIO {
     uint16_t cbBuffer;     // valid bytes in abBuffer; 0 once the input is exhausted
@@ -44,6 +46,10 @@ struct LINEIO {
     // Format 0: bit i set where abBuffer[i] is below 0x20, or i >= cbBuffer;
     // then the words a 128-bit window from the buffer's end reaches, all set.
     uint64_t aqwControls[cbReadBlock / 64 + 3];
+    // Formats 1 and 5: the head of a record that the buffer's end cut, moved
+    // to this area's end before the refill, so that the record lies whole
+    // in front of and in the buffer.
+    alignas(64) uint8_t abCarry[cbMaxCarry];
     // Cache-line aligned: a block copied in by the callback then never
     // straddles more lines than it must, wherever it comes from.
     alignas(64)
@@ -54,7 +60,11 @@ struct LINEIO {
     uint8_t cWholeVectors;  // vectors a buffered record is copied in; 0: by its length
     bool fFillScanned;      // format 0: aqwControls describes the buffer as filled
     bool fWideVectors;      // ... and that by pairs, in 32-byte vectors
+    bool fEndHeld;          // the next fill finds the end of input without asking:
+                            // a fill saw it behind bytes put back in front of it
 };
+static_assert(offsetof(LINEIO, abBuffer) == offsetof(LINEIO, abCarry) + cbMaxCarry,
+              "the carry area lies right in front of the buffer");
 
 // The record area lies this far behind the header, so that its data begins
 // on a cache line and no whole-vector store into it straddles two.
@@ -168,8 +178,10 @@ inline LINEIO *lpFnReaderIn(void *lpAllocation) {
 }
 
 inline uint16_t FillBuffer(LINEIO *lpio, uint32_t *lpdwStatus) {
-    lpio->cbBuffer =
-        cbFnRequestBlock(lpio->lpfnRead, lpio->abBuffer, lpio->lpContext, lpdwStatus);
+    lpio->cbBuffer = lpio->fEndHeld ? 0
+                                    : cbFnRequestBlock(lpio->lpfnRead, lpio->abBuffer,
+                                                       lpio->lpContext, lpdwStatus);
+    lpio->fEndHeld = false;
     lpio->ibBuffer = 0;
     lpio->fFillScanned = false;
     return lpio->cbBuffer;
@@ -226,6 +238,39 @@ inline void vFnCopyWordsNulsAsBlanks(uint8_t *lpbDest, const uint8_t *lpbSource,
     memcpy(lpbDest + cb - sizeof qw, &qw, sizeof qw);
 }
 
+// Runs the statement, with ib = 0, cbStep, 2 * cbStep ... for cSteps steps
+// (at most 16), as straight-line code that one jump enters: the count is the
+// same for every record of a reader, so the jump is predicted and no loop
+// branch remains. A macro, so that the statement compiles for the target of
+// the function it is in.
+#define VOKDSP_STEP_AT(n, cbStep, ...)            \
+    case n: {                                     \
+        constexpr size_t ib = (n - 1) * (cbStep); \
+        __VA_ARGS__;                              \
+    }                                             \
+        [[fallthrough]]
+#define VOKDSP_EACH_STEP(cSteps, cbStep, ...)    \
+    switch (cSteps) {                            \
+        VOKDSP_STEP_AT(16, cbStep, __VA_ARGS__); \
+        VOKDSP_STEP_AT(15, cbStep, __VA_ARGS__); \
+        VOKDSP_STEP_AT(14, cbStep, __VA_ARGS__); \
+        VOKDSP_STEP_AT(13, cbStep, __VA_ARGS__); \
+        VOKDSP_STEP_AT(12, cbStep, __VA_ARGS__); \
+        VOKDSP_STEP_AT(11, cbStep, __VA_ARGS__); \
+        VOKDSP_STEP_AT(10, cbStep, __VA_ARGS__); \
+        VOKDSP_STEP_AT(9, cbStep, __VA_ARGS__);  \
+        VOKDSP_STEP_AT(8, cbStep, __VA_ARGS__);  \
+        VOKDSP_STEP_AT(7, cbStep, __VA_ARGS__);  \
+        VOKDSP_STEP_AT(6, cbStep, __VA_ARGS__);  \
+        VOKDSP_STEP_AT(5, cbStep, __VA_ARGS__);  \
+        VOKDSP_STEP_AT(4, cbStep, __VA_ARGS__);  \
+        VOKDSP_STEP_AT(3, cbStep, __VA_ARGS__);  \
+        VOKDSP_STEP_AT(2, cbStep, __VA_ARGS__);  \
+        VOKDSP_STEP_AT(1, cbStep, __VA_ARGS__);  \
+        default:                                 \
+            break;                               \
+    }
+
 #if defined(__SSE2__)
 // The same by 16-byte vectors (cb 16 at least): compare with zero, lay the
 // blanks into the bytes that matched.
@@ -247,12 +292,11 @@ inline void vFnCopyWholeVectorsNulsAsBlanks(uint8_t *lpbDest, const uint8_t *lpb
                                             unsigned cVectors, uint8_t bBlank) {
     const __m128i vBlanks = _mm_set1_epi8(static_cast<char>(bBlank));
     const __m128i vZero = _mm_setzero_si128();
-    for (unsigned i = 0; i < cVectors; ++i) {
-        const size_t ib = i * sizeof(__m128i);
+    VOKDSP_EACH_STEP(cVectors, sizeof(__m128i), {
         __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpbSource + ib));
         v = _mm_or_si128(v, _mm_and_si128(_mm_cmpeq_epi8(v, vZero), vBlanks));
         _mm_storeu_si128(reinterpret_cast<__m128i *>(lpbDest + ib), v);
-    }
+    });
 }
 
 // The same by 32-byte vectors, for processors that have them.
@@ -260,12 +304,11 @@ __attribute__((target("avx2"))) inline void vFnCopyWideVectorsNulsAsBlanks(
     uint8_t *lpbDest, const uint8_t *lpbSource, unsigned cVectors, uint8_t bBlank) {
     const __m256i vBlanks = _mm256_set1_epi8(static_cast<char>(bBlank));
     const __m256i vZero = _mm256_setzero_si256();
-    for (unsigned i = 0; i < cVectors; i += 2) {
-        const size_t ib = i * sizeof(__m128i);
+    VOKDSP_EACH_STEP((cVectors + 1) / 2, sizeof(__m256i), {
         __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(lpbSource + ib));
         v = _mm256_or_si256(v, _mm256_and_si256(_mm256_cmpeq_epi8(v, vZero), vBlanks));
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(lpbDest + ib), v);
-    }
+    });
 }
 
 inline uint8_t cFnWholeVectors(uint32_t cbMaxData) {

@@ -154,6 +154,7 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
     lpio->cbConsumed = 0;
     lpio->cbRecord = 0;
     lpio->fFailed = false;
+    lpio->fEndHeld = false;
     lpio->bBlank = bFnBlank(lpio);
     lpio->bDefaultCC = bFnDefaultCC(lpio);
     // A text line's data can hold one byte more than the maximum.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "BufferedRecord.h"
 #include "MVXError.h"
 #include "Status.h"
 
@@ -113,6 +114,41 @@ bool fFnEnterBlock(LINEIO *lpio, uint32_t *lpcbResult, uint32_t *lpdwStatus) {
     return true;
 }
 
+// A short fill behind a carried head: the head goes back in front of the
+// bytes that came, as if one fill had brought both, and an end of input
+// waits for the next fill. The byte source path then takes the record.
+void vFnPutBackHead(LINEIO *lpio, const uint8_t *lpbHead, uint16_t cbHead) {
+    const uint16_t cbFilled = lpio->cbBuffer;
+    memmove(lpio->abBuffer + cbHead, lpio->abBuffer, cbFilled);
+    memcpy(lpio->abBuffer, lpbHead, cbHead);
+    lpio->cbBuffer = cbHead + cbFilled;
+    lpio->fEndHeld = cbFilled == 0;
+}
+
+// Takes the fixed record at the read position when it can lie whole in front
+// of and in the buffer, and returns its start: a head the buffer's end cuts
+// moves to the carry area before the refill. Null, with nothing taken, when
+// the record is too long for the carry area or the fill brings too little.
+const uint8_t *lpFnTakeWholeFixedRecord(LINEIO *lpio, uint32_t *lpdwStatus) {
+    const uint16_t cbRecord = lpio->cbMaxRecord;
+    const uint16_t cbHead = cbFnBuffered(lpio);
+    const uint8_t *const lpbAt = lpio->abBuffer + lpio->ibBuffer;
+    if (cbHead >= cbRecord) {
+        vFnTake(lpio, cbRecord);
+        return lpbAt;
+    }
+    if (cbRecord > cbMaxCarry) return nullptr;
+    uint8_t *const lpbHead = lpio->abCarry + cbMaxCarry - cbHead;
+    memcpy(lpbHead, lpbAt, cbHead);
+    if (FillBuffer(lpio, lpdwStatus) < cbRecord - cbHead) {
+        vFnPutBackHead(lpio, lpbHead, cbHead);
+        return nullptr;
+    }
+    lpio->ibBuffer = cbRecord - cbHead;
+    lpio->cbConsumed += cbRecord;
+    return lpbHead;
+}
+
 }  // namespace
 
 uint32_t cfnFixedRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
@@ -121,6 +157,11 @@ uint32_t cfnFixedRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) 
     if (!fFnRefillIfDue(lpio, lpdwStatus)) {
         lpRec->abData[0] = 0;
         return cbFnEndOfInput(lpio);
+    }
+    const uint8_t *const lpbRecord = lpFnTakeWholeFixedRecord(lpio, lpdwStatus);
+    if (lpbRecord != nullptr) {
+        lpio->cbRecord = lpio->cbMaxRecord;
+        return cbFnDeliverBuffered(lpRec, lpio, lpbRecord, lpio->cbMaxRecord);
     }
     return cbFnTakeRecordBody(lpRec, lpio, lpio->cbMaxRecord, lpio->cbConsumed,
                               lpdwStatus);
@@ -257,6 +298,16 @@ unsigned nFnCopyTextVector(uint8_t *lpbDest, const uint8_t *lpbSource) {
 #endif
 
 #if defined(__SSE2__)
+// Marks every position past the fill in aqwControls, whose first cWords
+// words describe the filled bytes.
+void vFnMarkPastFill(LINEIO *lpio, size_t cWords) {
+    if (lpio->cbBuffer % 64 != 0)
+        lpio->aqwControls[cWords - 1] |= ~0ull << (lpio->cbBuffer % 64);
+    for (size_t iWord = cWords; iWord < std::size(lpio->aqwControls); ++iWord)
+        lpio->aqwControls[iWord] = ~0ull;
+    lpio->fFillScanned = true;
+}
+
 // Marks the control bytes of the buffer as filled in aqwControls, and every
 // position past its end.
 void vFnScanControls(LINEIO *lpio) {
@@ -273,11 +324,25 @@ void vFnScanControls(LINEIO *lpio) {
         }
         lpio->aqwControls[iWord] = qw;
     }
-    if (lpio->cbBuffer % 64 != 0)
-        lpio->aqwControls[cWords - 1] |= ~0ull << (lpio->cbBuffer % 64);
-    for (size_t iWord = cWords; iWord < std::size(lpio->aqwControls); ++iWord)
-        lpio->aqwControls[iWord] = ~0ull;
-    lpio->fFillScanned = true;
+    vFnMarkPastFill(lpio, cWords);
+}
+
+// The same in 32-byte vectors, for processors that have them.
+__attribute__((target("avx2"), noinline)) void vFnScanControlsWide(LINEIO *lpio) {
+    const __m256i vLastControl = _mm256_set1_epi8(static_cast<char>(bFirstPrintable - 1));
+    const auto nFnControls = [&vLastControl](const uint8_t *lpb)
+        __attribute__((target("avx2"))) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(lpb));
+        return static_cast<uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(v, vLastControl), v)));
+    };
+    const size_t cWords = (size_t{lpio->cbBuffer} + 63) / 64;
+    for (size_t iWord = 0; iWord < cWords; ++iWord) {
+        const uint8_t *const lpb = lpio->abBuffer + iWord * 64;
+        lpio->aqwControls[iWord] =
+            uint64_t{nFnControls(lpb)} | uint64_t{nFnControls(lpb + 32)} << 32;
+    }
+    vFnMarkPastFill(lpio, cWords);
 }
 
 // The 64 control bits from buffer position ib on.
@@ -290,7 +355,12 @@ uint64_t qwFnControlsFrom(const LINEIO *lpio, size_t ib) {
 // The distance from lpb to the first byte below 0x20 after it, when that
 // lies within 128 bytes and ends the text; else the byte-wise copy decides.
 bool fFnFindTextEnd(LINEIO *lpio, const uint8_t *lpb, uint16_t *lpcbText) {
-    if (!lpio->fFillScanned) vFnScanControls(lpio);
+    if (!lpio->fFillScanned) {
+        if (lpio->fWideVectors)
+            vFnScanControlsWide(lpio);
+        else
+            vFnScanControls(lpio);
+    }
     const size_t ib = static_cast<size_t>(lpb - lpio->abBuffer);
     const uint64_t qwNear = qwFnControlsFrom(lpio, ib);
     const uint64_t qwFar = qwFnControlsFrom(lpio, ib + 64);
@@ -304,10 +374,11 @@ bool fFnFindTextEnd(LINEIO *lpio, const uint8_t *lpb, uint16_t *lpcbText) {
 
 // Copies cVectors whole vectors of text that holds no byte below 0x20.
 void vFnCopyPlainVectors(uint8_t *lpbDest, const uint8_t *lpbSource, unsigned cVectors) {
-    for (unsigned i = 0; i < cVectors; ++i)
+    VOKDSP_EACH_STEP(
+        cVectors, sizeof(__m128i),
         _mm_storeu_si128(
-            reinterpret_cast<__m128i *>(lpbDest + i * 16),
-            _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpbSource + i * 16)));
+            reinterpret_cast<__m128i *>(lpbDest + ib),
+            _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpbSource + ib))));
 }
 
 // The text from lpb to its end, when the control scan finds it and copies it

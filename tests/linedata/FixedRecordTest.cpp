@@ -2,6 +2,8 @@
 // fill, records cut short by the end of input; each row read every way.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include "LineReading.h"
 
 using namespace vokdsp_test;
@@ -96,6 +98,21 @@ TEST(FixedRecordEnd, EndOfInputIsNotFinal) {
     const LineRecord r = reader.Next();
     EXPECT_EQ(r.abData, TextBytes("bbbb"));
     EXPECT_EQ(r.fEnd, 0u);
+}
+
+// A fill that brings less than the rest of a record, or nothing, is one
+// fill as if the record were taken a byte at a time: no extra request.
+TEST(FixedRecordEnd, ShortFillsCompleteOrCutTheRecord) {
+    MemorySource source(TextBytes("aaaabbbbccccdd"), {6, 1, 0, 4096});
+    LineReader reader(source, 1, 4);
+    for (const char *sz : {"aaaa", "bbb", "bccc", "cdd"}) {
+        const LineRecord r = reader.Next();
+        EXPECT_EQ(r.abData, TextBytes(sz)) << sz;
+        EXPECT_EQ(r.cbRecord, strlen(sz)) << sz;
+    }
+    EXPECT_EQ(source.FillRequests(), 5);
+    EXPECT_EQ(reader.Next().fEnd, 1u);
+    EXPECT_EQ(source.FillRequests(), 6);
 }
 
 }  // namespace
