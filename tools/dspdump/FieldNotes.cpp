@@ -113,10 +113,7 @@ Cursor FnPutNotesText(const FieldInfo &info, Cursor cursor) {
     return parts.End();
 }
 
-Cursor FnPutNotesJson(const FieldNotes &notes, Cursor cursor) {
-    if (notes.nDepth >= 0) cursor.Lit(",\"depth\":").Dec(uint64_t(notes.nDepth));
-    if (notes.lpInfo == nullptr) return cursor;
-    const FieldInfo &info = *notes.lpInfo;
+Cursor FnPutNotesJson(const FieldInfo &info, Cursor cursor) {
     if (!info.sObjectName.empty())
         cursor.Lit(",\"objectName\":").JsonStr(info.sObjectName);
     if (!info.sTagName.empty() || !info.sTagValue.empty()) {

@@ -139,11 +139,12 @@ class ListingReport : public Report {
         Cursor notes = cursor;
         notes.Spaces(int(2 * (cbListedData - cbShown)) + 2);
         const char *lpchNotes = notes.lpch();
-        notes = FnPutNotesText(*lpNotes->lpInfo, notes);
+        notes = memo_.Write(*lpNotes, notes, FnPutNotesText);
         return notes.lpch() != lpchNotes ? notes : cursor;
     }
 
     IdColumns names_;
+    NotesMemo memo_;
 };
 
 class JsonReport : public Report {
@@ -204,10 +205,16 @@ class JsonReport : public Report {
         cursor.HexByte(field.bFlags).Lit("\",\"seq\":").Dec(field.wSeq);
         cursor.Lit(",\"dataLength\":").Dec(field.cbData).Lit(",\"data\":\"");
         cursor.HexBytes(field.lpbData, field.cbData).Char('"');
-        return field.lpNotes ? FnPutNotesJson(*field.lpNotes, cursor) : cursor;
+        const FieldNotes *lpNotes = field.lpNotes;
+        if (lpNotes == nullptr) return cursor;
+        if (lpNotes->nDepth >= 0)
+            cursor.Lit(",\"depth\":").Dec(uint64_t(lpNotes->nDepth));
+        if (lpNotes->lpInfo == nullptr) return cursor;
+        return memo_.Write(*lpNotes, cursor, FnPutNotesJson);
     }
 
     IdColumns members_;
+    NotesMemo memo_;
 };
 
 // Only the summary counts fields by identifier: the table grows with every
