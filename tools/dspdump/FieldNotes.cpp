@@ -88,10 +88,8 @@ Cursor FnPutTripletsJson(const std::vector<modca::Triplet> &triplets, Cursor cur
 
 // Each string may double as JSON; the rest is bounded per member, font and
 // triplet.
-size_t cchFnNotesRoom(const FieldNotes &notes) {
+size_t cchFnNotesRoom(const FieldInfo &info) {
     size_t cch = 256;
-    if (notes.lpInfo == nullptr) return cch;
-    const FieldInfo &info = *notes.lpInfo;
     cch += 2 * (info.sObjectName.size() + info.sTagName.size() + info.sTagValue.size() +
                 info.sComment.size());
     for (const modca::FontMapping &font : info.fonts)

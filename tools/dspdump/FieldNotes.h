@@ -13,6 +13,7 @@ namespace dspdump {
 struct FieldNotes {
     int nDepth = -1;  // --tree: nesting depth to indent by
     const modca::FieldInfo *lpInfo = nullptr;
+    size_t cchRoom = 256;  // the most characters either form below takes
     // Not 0: lpInfo says the same as for the last notes with this key.
     uint64_t nInfoKey = 0;
 };
@@ -38,8 +39,8 @@ class NotesMemo {
     std::string s_;
 };
 
-// The most characters either form of the notes below takes.
-size_t cchFnNotesRoom(const FieldNotes &notes);
+// The room for the notes of info.
+size_t cchFnNotesRoom(const modca::FieldInfo &info);
 
 // The decoded names and text for the listing, separated by blanks; nothing
 // when the field says nothing worth showing.

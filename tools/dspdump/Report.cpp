@@ -67,7 +67,7 @@ size_t cchFnFieldRoom(const FieldView &field) {
     size_t cch = 4 * cchNumber + 320;
     if (field.lpNotes != nullptr)
         cch += 2 * size_t(field.lpNotes->nDepth > 0 ? field.lpNotes->nDepth : 0) +
-               cchFnNotesRoom(*field.lpNotes);
+               field.lpNotes->cchRoom;
     return cch;
 }
 
