@@ -221,11 +221,14 @@ class JsonReport : public Report {
 // distinct one, so the listing modes go without it.
 class StatsReport : public Report {
   public:
-    using Report::Report;
+    StatsReport(const TextDecoder &text, const Options &options) : Report(text, options) {
+        fIdsOnly_ = true;
+    }
 
-    void Field(const FieldView &field) override {
-        Report::Field(field);
-        Count(field.dwID);
+    void Field(const FieldView &field) override { FieldId(field.dwID); }
+    void FieldId(uint32_t dwID) override {
+        Report::FieldId(dwID);
+        Count(dwID);
     }
 
     void Record(const RecordView &record) override {
