@@ -88,10 +88,8 @@ Cursor FnPutTripletsJson(const std::vector<modca::Triplet> &triplets, Cursor cur
 
 // Each string may double as JSON; the rest is bounded per member, font and
 // triplet.
-size_t cchFnNotesRoom(const FieldNotes &notes) {
+size_t cchFnNotesRoom(const FieldInfo &info) {
     size_t cch = 256;
-    if (notes.lpInfo == nullptr) return cch;
-    const FieldInfo &info = *notes.lpInfo;
     cch += 2 * (info.sObjectName.size() + info.sTagName.size() + info.sTagValue.size() +
                 info.sComment.size());
     for (const modca::FontMapping &font : info.fonts)
@@ -113,10 +111,7 @@ Cursor FnPutNotesText(const FieldInfo &info, Cursor cursor) {
     return parts.End();
 }
 
-Cursor FnPutNotesJson(const FieldNotes &notes, Cursor cursor) {
-    if (notes.nDepth >= 0) cursor.Lit(",\"depth\":").Dec(uint64_t(notes.nDepth));
-    if (notes.lpInfo == nullptr) return cursor;
-    const FieldInfo &info = *notes.lpInfo;
+Cursor FnPutNotesJson(const FieldInfo &info, Cursor cursor) {
     if (!info.sObjectName.empty())
         cursor.Lit(",\"objectName\":").JsonStr(info.sObjectName);
     if (!info.sTagName.empty() || !info.sTagValue.empty()) {

@@ -13,17 +13,41 @@ namespace dspdump {
 struct FieldNotes {
     int nDepth = -1;  // --tree: nesting depth to indent by
     const modca::FieldInfo *lpInfo = nullptr;
+    size_t cchRoom = 256;  // the most characters either form below takes
+    // Not 0: lpInfo says the same as for the last notes with this key.
+    uint64_t nInfoKey = 0;
 };
 
-// The most characters either form of the notes below takes.
-size_t cchFnNotesRoom(const FieldNotes &notes);
+// What was written from the last keyed notes, copied while the key repeats.
+class NotesMemo {
+  public:
+    template <class Put>
+    Cursor Write(const FieldNotes &notes, Cursor cursor, Put put) {
+        if (notes.nInfoKey != 0 && notes.nInfoKey == nKey_)
+            return cursor.Chars(s_.data(), s_.size());
+        const char *lpchStart = cursor.lpch();
+        cursor = put(*notes.lpInfo, cursor);
+        if (notes.nInfoKey != 0) {
+            s_.assign(lpchStart, size_t(cursor.lpch() - lpchStart));
+            nKey_ = notes.nInfoKey;
+        }
+        return cursor;
+    }
+
+  private:
+    uint64_t nKey_ = 0;
+    std::string s_;
+};
+
+// The room for the notes of info.
+size_t cchFnNotesRoom(const modca::FieldInfo &info);
 
 // The decoded names and text for the listing, separated by blanks; nothing
 // when the field says nothing worth showing.
 Cursor FnPutNotesText(const modca::FieldInfo &info, Cursor cursor);
 
 // The same as JSON members, each starting with ','.
-Cursor FnPutNotesJson(const FieldNotes &notes, Cursor cursor);
+Cursor FnPutNotesJson(const modca::FieldInfo &info, Cursor cursor);
 
 }  // namespace dspdump
 

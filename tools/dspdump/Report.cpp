@@ -67,7 +67,7 @@ size_t cchFnFieldRoom(const FieldView &field) {
     size_t cch = 4 * cchNumber + 320;
     if (field.lpNotes != nullptr)
         cch += 2 * size_t(field.lpNotes->nDepth > 0 ? field.lpNotes->nDepth : 0) +
-               cchFnNotesRoom(*field.lpNotes);
+               field.lpNotes->cchRoom;
     return cch;
 }
 
@@ -139,11 +139,12 @@ class ListingReport : public Report {
         Cursor notes = cursor;
         notes.Spaces(int(2 * (cbListedData - cbShown)) + 2);
         const char *lpchNotes = notes.lpch();
-        notes = FnPutNotesText(*lpNotes->lpInfo, notes);
+        notes = memo_.Write(*lpNotes, notes, FnPutNotesText);
         return notes.lpch() != lpchNotes ? notes : cursor;
     }
 
     IdColumns names_;
+    NotesMemo memo_;
 };
 
 class JsonReport : public Report {
@@ -204,21 +205,30 @@ class JsonReport : public Report {
         cursor.HexByte(field.bFlags).Lit("\",\"seq\":").Dec(field.wSeq);
         cursor.Lit(",\"dataLength\":").Dec(field.cbData).Lit(",\"data\":\"");
         cursor.HexBytes(field.lpbData, field.cbData).Char('"');
-        return field.lpNotes ? FnPutNotesJson(*field.lpNotes, cursor) : cursor;
+        const FieldNotes *lpNotes = field.lpNotes;
+        if (lpNotes == nullptr) return cursor;
+        if (lpNotes->nDepth >= 0)
+            cursor.Lit(",\"depth\":").Dec(uint64_t(lpNotes->nDepth));
+        if (lpNotes->lpInfo == nullptr) return cursor;
+        return memo_.Write(*lpNotes, cursor, FnPutNotesJson);
     }
 
     IdColumns members_;
+    NotesMemo memo_;
 };
 
 // Only the summary counts fields by identifier: the table grows with every
 // distinct one, so the listing modes go without it.
 class StatsReport : public Report {
   public:
-    using Report::Report;
+    StatsReport(const TextDecoder &text, const Options &options) : Report(text, options) {
+        fIdsOnly_ = true;
+    }
 
-    void Field(const FieldView &field) override {
-        Report::Field(field);
-        Count(field.dwID);
+    void Field(const FieldView &field) override { FieldId(field.dwID); }
+    void FieldId(uint32_t dwID) override {
+        Report::FieldId(dwID);
+        Count(dwID);
     }
 
     void Record(const RecordView &record) override {

@@ -71,6 +71,10 @@ class Report {
     virtual void SetInput(const std::string &sName,
                           std::function<void()> vfnBeforeMessage);
     virtual void Field(const FieldView &) { ++nFields_; }
+    // True for a report that wants no more of a field than its identifier:
+    // the dump loops then hand it FieldId instead of a whole view.
+    bool fIdsOnly() const { return fIdsOnly_; }
+    virtual void FieldId(uint32_t) { ++nFields_; }
     virtual void Record(const RecordView &record);
     // Prints the error on stderr (and in the JSON stream) and counts it.
     virtual void Error(const ErrorView &error);
@@ -109,6 +113,7 @@ class Report {
     std::string sInput_;  // escaped for the terminal
     std::string sInputRaw_;
     std::function<void()> vfnBeforeMessage_;
+    bool fIdsOnly_ = false;
     uint64_t nFields_ = 0;
     uint64_t nRecords_ = 0;
     uint64_t nPages_ = 0;  // of line data

@@ -149,6 +149,7 @@ class SfDumper {
         Position64 position;
         uint64_t ibStart = 0;        // of the field due, from the reader's start
         bool fInSkippedRun = false;  // consecutive bytes that are no introducer
+        const bool fIdsOnly = report_.fIdsOnly();
         for (;;) {
             uint32_t dwStatus = DSP_OK;
             const int32_t cbSF = fFnGetNextIBMSF(lpRec, &dwStatus);
@@ -156,10 +157,14 @@ class SfDumper {
             fFnGetIBMSFCurrentRecordInfo(lpRec, &cbPos, &cbLen, nullptr);
             const uint64_t ibEnd = position.Update(cbPos);
             if (cbSF != 0) {
-                FieldView field = FnDeliveredField(lpRec, source_, ibServed + ibStart,
-                                                   ibServed + ibEnd, cbFraming);
-                field.ibOffset = ibBase + ibStart;
-                report_.Field(field);
+                if (fIdsOnly) {
+                    report_.FieldId(lpRec->hdr.dwID);
+                } else {
+                    FieldView field = FnDeliveredField(lpRec, source_, ibServed + ibStart,
+                                                       ibServed + ibEnd, cbFraming);
+                    field.ibOffset = ibBase + ibStart;
+                    report_.Field(field);
+                }
                 fInSkippedRun = false;
                 if (report_.OutputFailed()) return cbNoResume;
             } else if (dwStatus == DSP_ERR_NOT_SF && options_.fKeepGoing) {

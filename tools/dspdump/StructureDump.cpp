@@ -209,6 +209,8 @@ class StructureReport : public Report {
     uint32_t dwMapID_ = 0;
     std::vector<uint8_t> abMap_;
     FieldInfo mapInfo_;
+    uint64_t nMapKey_ = 0;  // changes with mapInfo_, so notes of it can be reused
+    size_t cchMapRoom_ = 0;
 };
 
 void StructureReport::Field(const FieldView &field) {
@@ -362,6 +364,8 @@ const FieldInfo &StructureReport::InfoOf(const FieldView &field) {
         modca::FnInterpretField(field.dwID, lpb, field.cbData, &mapInfo_);
         dwMapID_ = field.dwID;
         abMap_.assign(lpb, lpb + field.cbData);
+        ++nMapKey_;
+        cchMapRoom_ = cchFnNotesRoom(mapInfo_);
     }
     return mapInfo_;
 }
@@ -370,6 +374,12 @@ void StructureReport::Show(const FieldView &field, size_t nDepth) {
     FieldNotes notes;
     notes.nDepth = options_.structure == Structure::Tree ? int(nDepth) : -1;
     notes.lpInfo = &InfoOf(field);
+    if (notes.lpInfo == &mapInfo_) {
+        notes.nInfoKey = nMapKey_;
+        notes.cchRoom = cchMapRoom_;
+    } else {
+        notes.cchRoom = cchFnNotesRoom(info_);
+    }
     FieldView view = field;
     view.lpNotes = &notes;
     inner_->Field(view);

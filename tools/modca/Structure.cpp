@@ -137,16 +137,23 @@ void StructureTracker::Pop(const char *szReason) {
 void StructureTracker::StartPage(uint64_t ibOffset, const RawName &name) {
     ++page_.nPage;  // the rest set anew over the last page's storage
     page_.ibOffset = ibOffset;
-    page_.sName = name.sDecoded();
-    page_.sGroup.clear();
+    pageName_ = name;
+    groupName_.fPresent = false;
     page_.tags.clear();
     fInPage_ = true;
+    fPageNamesDue_ = true;
     for (size_t i = cOpen_; i-- > 0;) {
         if (bFnCategory(aOpen_[i].dwID) != bNamedPageGroup) continue;
-        page_.sGroup = aOpen_[i].name.sDecoded();
+        groupName_ = aOpen_[i].name;
         if (i == nTagsLevel_) page_.tags = groupTags_;
         break;
     }
+}
+
+void StructureTracker::DecodePageNames() const {
+    page_.sName = pageName_.sDecoded();
+    page_.sGroup = groupName_.sDecoded();
+    fPageNamesDue_ = false;
 }
 
 void StructureTracker::AddProblem(uint64_t ibOffset, bool fWarning, const char *szCode,

@@ -53,7 +53,10 @@ class StructureTracker {
     // what closed it otherwise).
     bool fInPage() const { return fInPage_; }
     bool fPageEnded() const { return fPageEnded_; }
-    const PageInfo &Page() const { return page_; }
+    const PageInfo &Page() const {
+        if (fPageNamesDue_) DecodePageNames();
+        return page_;
+    }
     // The index tags met so far directly in the innermost named page group.
     const std::vector<Tag> &GroupTags() const { return groupTags_; }
     size_t Depth() const { return cOpen_ + cOverflow_; }
@@ -82,6 +85,7 @@ class StructureTracker {
     size_t nFnClose(uint64_t ibOffset, uint32_t dwID, const RawName &name);
     void Pop(const char *szReason);
     void StartPage(uint64_t ibOffset, const RawName &name);
+    void DecodePageNames() const;
     void AddProblem(uint64_t ibOffset, bool fWarning, const char *szCode,
                     std::string sText);
 
@@ -89,7 +93,11 @@ class StructureTracker {
     size_t cOpen_ = 0;
     uint64_t cOverflow_ = 0;  // Begins past cMaxDepth not yet closed
     std::vector<Problem> problems_;
-    PageInfo page_;
+    // The page's names are decoded when first asked for: most pages are
+    // never shown by name.
+    mutable PageInfo page_;
+    mutable bool fPageNamesDue_ = false;
+    RawName pageName_{}, groupName_{};
     bool fInPage_ = false;
     bool fPageEnded_ = false;
     std::vector<Tag> groupTags_;
