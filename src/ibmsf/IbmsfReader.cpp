@@ -60,10 +60,7 @@ FieldOutcome BadRecord(uint32_t *lpdwStatus) {
 void vFnStoreHeader(SFHDR *lpHdr, const uint8_t *lpb) {
     lpHdr->bCC = bSFIntroducer;
     lpHdr->cbSF = wFnBigEndian(lpb[0], lpb[1]);
-    // One big-endian word over the flag-free bytes 1-4, its top byte dropped.
-    lpHdr->dwID = ((uint32_t{lpb[1]} << 24) | (uint32_t{lpb[2]} << 16) |
-                   (uint32_t{lpb[3]} << 8) | lpb[4]) &
-                  0xFFFFFF;
+    lpHdr->dwID = dwFnBigEndian24(lpb[2], lpb[3], lpb[4]);
     lpHdr->bFlags = lpb[5];
     lpHdr->wSeq = wFnBigEndian(lpb[6], lpb[7]);
 }

@@ -111,9 +111,9 @@ inline uint16_t cbFnCompleteRecord(LINEREC *lpRec, const LINEIO *lpio, uint32_t 
     if (!fInputLeft) lpRec->fEnd = 1;
     if (fInputLeft && cbResult == 0) {
         cbResult = 1;
-        lpRec->abData[0] = bFnBlank(lpio);
+        lpRec->abData[0] = lpio->bBlank;
     }
-    if (fInputLeft && lpRec->bCC == 0) lpRec->bCC = bFnDefaultCC(lpio);
+    if (fInputLeft && lpRec->bCC == 0) lpRec->bCC = lpio->bDefaultCC;
     lpRec->cbData = static_cast<uint16_t>(cbResult);
     lpRec->abData[cbResult] = 0;
     return lpRec->cbData;

@@ -87,7 +87,7 @@ uint32_t cbFnTakeRecordBody(LINEREC *lpRec, LINEIO *lpio, uint16_t cbLeft,
     lpio->cbRecord = lpio->cbConsumed - cbStart;
     // A record cut short by the end of input keeps its NUL bytes.
     if (lpio->cbBuffer != 0 && lpRec->bCC != bStructuredField)
-        vFnCopyNulsAsBlanks(lpRec->abData, lpRec->abData, cbCopied, bFnBlank(lpio));
+        vFnCopyNulsAsBlanks(lpRec->abData, lpRec->abData, cbCopied, lpio->bBlank);
     return uint32_t{cbLead} + cbCopied;
 }
 
@@ -626,7 +626,7 @@ uint32_t cfnTextRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     // an empty line, a blank unless the input ended with it.
     if (cbResult != 0 && lpio->cbBuffer != 0 && lpRec->bCC != bStructuredField &&
         lpRec->abData[0] == 0)
-        lpRec->abData[0] = bFnBlank(lpio);
+        lpRec->abData[0] = lpio->bBlank;
     return cbResult;
 }
 
