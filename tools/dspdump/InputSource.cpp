@@ -135,13 +135,17 @@ const uint8_t *InputSource::lpbFnFileBytes(uint64_t ibFile, size_t cb) const {
     if (!fMapped_) return abFile_ + ibFile % cbKept;
     if (ibFile < ibWindow_ || ibFile + cb > ibWindow_ + cbWindow_ ||
         lpbWindow_ == nullptr) {
-        if (!fFnMapAround(ibFile, cb)) {
-            fprintf(stderr, "dspdump: %s: cannot read: %s\n", sFnEscaped(sName_).c_str(),
-                    strerror(errno));
-            exit(1);
-        }
+        if (!fFnMapAround(ibFile, cb)) FailToRead();
     }
     return lpbWindow_ + (ibFile - ibWindow_);
+}
+
+// A read that fails is never taken for the end of the input: the run ends
+// with the reason and status 1.
+void InputSource::FailToRead() const {
+    fprintf(stderr, "dspdump: %s: cannot read: %s\n", sFnEscaped(sName_).c_str(),
+            strerror(errno));
+    exit(1);
 }
 
 uint16_t InputSource::Read(uint8_t *lpbDest, uint16_t cbWanted, void *lpContext,
@@ -179,6 +183,7 @@ bool InputSource::fFnFetch() {
         cb = std::min<uint64_t>(cb, cbMappable_ - cbRead_);
     } else {
         cb = fread(abFile_ + ib, 1, cb, fp_);
+        if (cb == 0 && ferror(fp_)) FailToRead();
     }
     cbRead_ += cb;
     return cb != 0;

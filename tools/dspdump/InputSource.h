@@ -70,6 +70,7 @@ class InputSource {
   private:
     void Map();
     bool fFnMapAround(uint64_t ibFile, size_t cb) const;
+    [[noreturn]] void FailToRead() const;
     const uint8_t *lpbFnFileBytes(uint64_t ibFile, size_t cb) const;
     void LookAtSizeAgain();
     bool fFnFetch();

@@ -43,6 +43,7 @@ void Refill(Source *lpRead) {
                    ibEnd);
     while (cb < 0 && errno == EINTR);
     if (cb > 0) window.cb += size_t(cb);
+    if (cb < 0) lpRead->nReadError = errno;
 }
 
 uint16_t cbFnRead(uint8_t *lpbDest, uint16_t cbWanted, void *lpContext, uint32_t *) {
@@ -89,14 +90,13 @@ bool fFnOpenInput(const std::string &sPath, Input *lpInput, std::string *lpsErro
                           "and needs a seekable file (redirect standard input from one)";
         return false;
     }
-    lpInput->cbSize = st.st_size;
     lpInput->cbFraming = cbFnFraming(lpInput->fd);
     return true;
 }
 
 FieldWalk::FieldWalk(const Input &input, Window *lpWindow, modca::StreamIndex *lpIndex,
                      const modca::Splitter &splitter)
-    : input_(input), index_(*lpIndex), source_{input.fd, *lpWindow, splitter, 0, 0} {
+    : input_(input), index_(*lpIndex), source_{input.fd, *lpWindow, splitter, 0, 0, 0} {
     lpWindow->ab.resize(cbWindow);
     uint32_t dwStatus = DSP_OK;
     lpRec_ = lpibmsfFnCreate(nullptr, cbFieldData, &cbFnRead, &source_, &dwStatus);
@@ -129,7 +129,11 @@ bool FieldWalk::fNext(modca::IndexedField *lpField) {
         ibEnd_ += uint32_t(cbSF) + 1;
     }
     if (cbSF == 0) {
-        if (dwStatus != DSP_OK)
+        // A read that failed is not the end of the input.
+        if (source_.nReadError != 0)
+            index_.SetDamage(ibEnd_,
+                             std::string("cannot read: ") + strerror(source_.nReadError));
+        else if (dwStatus != DSP_OK)
             index_.SetDamage(ibStart, modca::szFnRefusalText(dwStatus));
         else if (ibEnd_ != ibStart)
             index_.SetDamage(ibStart, "the input ends inside a structured field");

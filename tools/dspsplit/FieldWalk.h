@@ -17,7 +17,6 @@ namespace dspsplit {
 
 struct Input {
     int fd = -1;
-    uint64_t cbSize = 0;
     unsigned cbFraming = 0;  // bytes in front of each field: 0, 2 (prefix) or 4 (RDW)
     std::string sName;
 };
@@ -60,6 +59,7 @@ class FieldWalk {
         const modca::Splitter &splitter;
         size_t ibNext;  // in the window
         uint64_t ibField;
+        int nReadError;  // errno of a read that failed; 0 while none has
     };
 
   private:
