@@ -1,5 +1,7 @@
 #include "Ptoca.h"
 
+#include <algorithm>
+
 namespace modca {
 namespace {
 
@@ -68,8 +70,9 @@ void PtocaState::Advance(TextRun *lpRun) {
     x_ = nFnClamped(x_ + static_cast<int64_t>(lpRun->sBytes.size()) * lpRun->cxChar);
 }
 
-bool PtocaState::fApply(const ControlSequence &cs, TextRun *lpRun) {
+bool PtocaState::fApply(const ControlSequence &cs, TextRun *lpRun, size_t cbRoom) {
     const int32_t n = nFnUnsigned(cs);
+    lpRun->fCut = false;
     switch (cs.bType) {
         case bTransparentData:
             lpRun->sBytes.assign(reinterpret_cast<const char *>(cs.lpbParams),
@@ -79,11 +82,14 @@ bool PtocaState::fApply(const ControlSequence &cs, TextRun *lpRun) {
         case bRepeatString: {
             lpRun->sBytes.clear();
             if (n < 0 || cs.cbParams == 2) return false;
-            for (int32_t i = 0; i < n; ++i)
-                lpRun->sBytes +=
-                    static_cast<char>(cs.lpbParams[2 + i % (cs.cbParams - 2)]);
+            const size_t cb = std::min(size_t(n), cbRoom);
+            lpRun->fCut = cb < size_t(n);
+            const char *lpchPattern = reinterpret_cast<const char *>(cs.lpbParams + 2);
+            const size_t cchPattern = cs.cbParams - 2;
+            for (size_t ib = 0; ib < cb; ib += cchPattern)
+                lpRun->sBytes.append(lpchPattern, std::min(cchPattern, cb - ib));
             Advance(lpRun);
-            return n > 0;
+            return cb > 0;
         }
         case bAbsoluteMoveInline:
             if (n >= 0) x_ = n;

@@ -43,6 +43,8 @@ class PtocaReader {
     // Empty, or what stopped the reader; ibProblem() is its offset.
     const std::string &Problem() const { return sProblem_; }
     size_t ibProblem() const { return ibProblem_; }
+    // The data byte after the last sequence read.
+    size_t ibNext() const { return ib_; }
 
   private:
     bool fFail(size_t ib, std::string sWhat);
@@ -62,6 +64,7 @@ struct TextRun {
     int nFont = -1;
     int32_t cxChar = 1;     // estimated character width (see PtocaState)
     bool fRotated = false;  // text orientation other than 0 degrees
+    bool fCut = false;      // a Repeat String asked for more bytes than the room
     std::string sBytes;
 };
 
@@ -79,8 +82,9 @@ class PtocaState {
     void SetUnits(int32_t nPer10Inches) {
         cxDefault_ = nPer10Inches >= 120 ? nPer10Inches / 120 : 1;
     }
-    // Applies cs; true when it put text, which *lpRun then holds.
-    bool fApply(const ControlSequence &cs, TextRun *lpRun);
+    // Applies cs; true when it put text, which *lpRun then holds. A Repeat
+    // String's count comes from the data: it gives at most cbRoom bytes.
+    bool fApply(const ControlSequence &cs, TextRun *lpRun, size_t cbRoom);
 
   private:
     void Advance(TextRun *lpRun);

@@ -119,15 +119,24 @@ void TextPage::FeedText(const uint8_t *lpb, size_t cb) {
     PtocaReader reader(lpb, cb);
     ControlSequence cs;
     PageRun page;
+    bool fCutNoted = false;  // once a field
     while (reader.fNext(&cs)) {
-        if (!state_.fApply(cs, &page.run) || page.run.sBytes.empty()) continue;
+        const size_t cbRoom = cbMaxText > cbText_ ? cbMaxText - cbText_ : 0;
+        const bool fText = state_.fApply(cs, &page.run, cbRoom);
+        if (page.run.fCut && !fCutNoted) {
+            problems_.emplace_back(reader.ibNext(),
+                                   "repeated text cut at the page's bound of text kept");
+            fCutNoted = true;
+        }
+        if (!fText || page.run.sBytes.empty()) continue;
         const auto it = fonts_.find(page.run.nFont);
         page.sText =
             codePages_.sFnDecode(it == fonts_.end() ? "" : it->second, page.run.sBytes);
         page.cch = page.run.sBytes.size();
         page.run.sBytes.clear();
         cbText_ += page.sText.size() + sizeof page;
-        runs_.push_back(page);
+        runs_.push_back(std::move(page));
+        page = PageRun();
     }
     if (!reader.Problem().empty())
         problems_.emplace_back(reader.ibProblem(), reader.Problem());
