@@ -226,33 +226,8 @@ class LineOut {
         return *this;
     }
 
-    LineOut &Chars(const char *lpch, size_t cch) {
-        return Commit(Reserve(cch).Chars(lpch, cch));
-    }
-    template <size_t N>
-    LineOut &Lit(const char (&sz)[N]) {
-        return Chars(sz, N - 1);
-    }
-    LineOut &Str(const char *sz) { return Chars(sz, strlen(sz)); }
-    LineOut &Str(const std::string &s) { return Chars(s.data(), s.size()); }
-    LineOut &Char(char ch) { return Commit(Reserve(1).Char(ch)); }
-    LineOut &Spaces(int n) { return Commit(Reserve(n > 0 ? n : 0).Spaces(n)); }
-    LineOut &Dec(uint64_t q, int nWidth = 0, char chPad = ' ') {
-        return Commit(Reserve(Cursor::cchMaxNumber + (nWidth > 0 ? nWidth : 0))
-                          .Dec(q, nWidth, chPad));
-    }
-    LineOut &Hex(uint64_t q, int nDigits) {
-        return Commit(
-            Reserve(Cursor::cchMaxNumber + (nDigits > 0 ? nDigits : 0)).Hex(q, nDigits));
-    }
-    LineOut &HexBytes(const uint8_t *lpb, size_t cb) {
-        return Commit(Reserve(2 * cb).HexBytes(lpb, cb));
-    }
-    // Characters held; lpchAt(ich) is the ich-th; Truncate drops those after
-    // the first cch.
+    // Characters held.
     size_t Size() const { return size_t(lpch_ - lpchBuffer_); }
-    const char *lpchAt(size_t ich) const { return lpchBuffer_ + ich; }
-    void Truncate(size_t cch) { lpch_ = lpchBuffer_ + cch; }
 
     // A line is complete: written out when enough have gathered.
     void Emit() {
