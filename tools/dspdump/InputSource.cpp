@@ -201,12 +201,15 @@ uint16_t InputSource::cbFnServeFile(uint8_t *lpbDest) {
 uint16_t InputSource::cbFnServeCrLf(uint8_t *lpbDest) {
     uint16_t cb = 0;
     while (cb <= cbBlock - 3 && (ibNext_ != cbRead_ || fFnFetch())) {
-        unsigned mInserted = 0;
-        const unsigned cbOut =
-            lpCrLf_->cbFnPresent(*lpbFnFileBytes(ibNext_++, 1), lpbDest + cb, &mInserted);
-        for (unsigned i = 0; i < cbOut; ++i)
-            if (mInserted & (1u << i)) dqibInserted_.push_back(cbServed_ + cb + i);
-        cb += cbOut;
+        // What was fetched last lies in one piece.
+        const uint8_t *lpb = lpbFnFileBytes(ibNext_, cbRead_ - ibNext_);
+        for (; cb <= cbBlock - 3 && ibNext_ != cbRead_; ++ibNext_) {
+            unsigned mInserted = 0;
+            const unsigned cbOut = lpCrLf_->cbFnPresent(*lpb++, lpbDest + cb, &mInserted);
+            for (unsigned i = 0; i < cbOut; ++i)
+                if (mInserted & (1u << i)) dqibInserted_.push_back(cbServed_ + cb + i);
+            cb += cbOut;
+        }
     }
     while (!dqibInserted_.empty() &&
            dqibInserted_.front() + cbInsertedWindow < cbServed_) {
