@@ -407,6 +407,21 @@ void vFnPutJsonError(const ErrorView &error) {
     puts("}");
 }
 
+std::string sFnJsonText(const std::string &s) {
+    std::string sQuoted = "\"";
+    for (unsigned char c : s) {
+        char sz[8];
+        if (c < 0x20) {
+            snprintf(sz, sizeof sz, "\\u%04X", c);
+            sQuoted += sz;
+            continue;
+        }
+        if (c == '"' || c == '\\') sQuoted += '\\';
+        sQuoted += static_cast<char>(c);
+    }
+    return sQuoted + '"';
+}
+
 std::string sFnEscaped(const std::string &sText) {
     std::string s;
     for (unsigned char c : sText) {

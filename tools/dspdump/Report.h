@@ -135,6 +135,10 @@ void vFnPutJsonError(const ErrorView &error);
 // sText with control characters, DEL and backslash written as C escapes.
 std::string sFnEscaped(const std::string &sText);
 
+// UTF-8 (or ASCII) text as a JSON string: quotes, backslashes and control
+// characters escaped, everything else as it is.
+std::string sFnJsonText(const std::string &s);
+
 }  // namespace dspdump
 
 #endif

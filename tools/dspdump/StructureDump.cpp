@@ -19,16 +19,6 @@ namespace {
 using modca::FieldInfo;
 using modca::StructureTracker;
 
-// Decoded text is printable ASCII; only quotes and backslashes need escapes.
-std::string sFnJson(const std::string &s) {
-    std::string sQuoted = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') sQuoted += '\\';
-        sQuoted += c;
-    }
-    return sQuoted + '"';
-}
-
 uint32_t cbFnRecord(const FieldView &field) {
     return field.cbRecord != 0 ? field.cbRecord : field.cbLength;
 }
@@ -135,10 +125,10 @@ void ResourceTally::PrintLine(bool fJson, const Key &key, bool fDefined, const U
         return;
     }
     std::string s =
-        "{\"kind\":" + sFnJson(key.first) + ",\"name\":" + sFnJson(key.second);
+        "{\"kind\":" + sFnJsonText(key.first) + ",\"name\":" + sFnJsonText(key.second);
     if (key.first == "font" && use.font.sCodedFont.empty())
-        s += ",\"characterSet\":" + sFnJson(use.font.sCharacterSet) +
-             ",\"codePage\":" + sFnJson(use.font.sCodePage);
+        s += ",\"characterSet\":" + sFnJsonText(use.font.sCharacterSet) +
+             ",\"codePage\":" + sFnJsonText(use.font.sCodePage);
     s += std::string(",\"defined\":") + (fDefined ? "true" : "false") +
          ",\"pages\":" + std::to_string(use.nPages) + "}";
     puts(s.c_str());
@@ -237,7 +227,7 @@ void StructureReport::Warning(uint64_t ibOffset, const std::string &sMessage) {
     ++nWarnings_;
     FlushOutput();
     if (fJson())
-        printf("{\"warning\":%s,\"offset\":%" PRIu64 "}\n", sFnJson(sMessage).c_str(),
+        printf("{\"warning\":%s,\"offset\":%" PRIu64 "}\n", sFnJsonText(sMessage).c_str(),
                ibOffset);
     inner_->Note(ibOffset, "warning: " + sMessage);
 }
@@ -284,14 +274,14 @@ void StructureReport::PrintPage(uint64_t ibEnd) {
         std::string s = "{\"page\":" + std::to_string(page.nPage) +
                         ",\"offset\":" + std::to_string(page.ibOffset) +
                         ",\"length\":" + std::to_string(cbPage) +
-                        ",\"name\":" + sFnJson(page.sName) +
-                        ",\"group\":" + sFnJson(page.sGroup);
+                        ",\"name\":" + sFnJsonText(page.sName) +
+                        ",\"group\":" + sFnJsonText(page.sGroup);
         if (!page.tags.empty()) {
             s += ",\"tags\":[";
             for (const modca::Tag &tag : page.tags)
                 s += std::string(s.back() == '[' ? "" : ",") +
-                     "{\"name\":" + sFnJson(tag.sName) +
-                     ",\"value\":" + sFnJson(tag.sValue) + "}";
+                     "{\"name\":" + sFnJsonText(tag.sName) +
+                     ",\"value\":" + sFnJsonText(tag.sValue) + "}";
             s += "]";
         }
         puts((s + "}").c_str());

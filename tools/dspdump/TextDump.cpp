@@ -13,23 +13,6 @@ namespace {
 
 using modca::PageRun;
 
-// UTF-8 text in a JSON string: quotes, backslashes and (defensively) control
-// characters escaped, everything else as it is.
-std::string sFnJsonText(const std::string &s) {
-    std::string sQuoted = "\"";
-    for (unsigned char c : s) {
-        char sz[8];
-        if (c < 0x20) {
-            snprintf(sz, sizeof sz, "\\u%04X", c);
-            sQuoted += sz;
-            continue;
-        }
-        if (c == '"' || c == '\\') sQuoted += '\\';
-        sQuoted += static_cast<char>(c);
-    }
-    return sQuoted + '"';
-}
-
 class TextReport : public Report {
   public:
     TextReport(const Options &options, const TextDecoder &text)
