@@ -224,6 +224,32 @@ TEST(ModcaStructure, BoundsTheStackAndTracksPagesAndGroups) {
     EXPECT_TRUE(tracker.Problems().empty());
 }
 
+// Page ranges as both tools take them: "first-last", or "" when refused.
+TEST(ModcaStructure, ParsesPageRanges) {
+    const char *const aszCases[][2] = {{"7", "7-7"},
+                                       {"2-5", "2-5"},
+                                       {"010", "10-10"},
+                                       {"999999999999999999-999999999999999999",
+                                        "999999999999999999-999999999999999999"},
+                                       {"0", ""},
+                                       {"5-3", ""},
+                                       {"0x10", ""},
+                                       {"", ""},
+                                       {"1-", ""},
+                                       {"-3", ""},
+                                       {" 1", ""},
+                                       {"1-2-3", ""},
+                                       {"+1", ""},
+                                       {"1000000000000000000", ""}};
+    for (const auto &c : aszCases) {
+        uint64_t nFirst = 0, nLast = 0;
+        const bool fTaken = modca::fFnParsePageRange(c[0], &nFirst, &nLast);
+        EXPECT_EQ(fTaken ? std::to_string(nFirst) + "-" + std::to_string(nLast) : "",
+                  c[1])
+            << c[0];
+    }
+}
+
 // Presentation text from byte strings, after a Map Coded Font that gives
 // local fonts 1-4 the code pages T1V10500, T1000273, T1V10037 and the
 // double-byte T1120300 (unmappable: the fallback IBM500 serves). Runs come in

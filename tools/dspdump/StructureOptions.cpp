@@ -7,6 +7,7 @@
 
 #include "FieldNames.h"
 #include "Options.h"
+#include "Structure.h"
 
 namespace dspdump {
 namespace {
@@ -18,18 +19,6 @@ bool fFnNumber(const char *sz, uint64_t *lpn, const char **lplpszEnd) {
     if (errno != 0 || lpszEnd == sz || sz[0] == '-') return false;
     *lpn = ull;
     *lplpszEnd = lpszEnd;
-    return true;
-}
-
-bool fFnParsePages(const char *sz, Options *lpOptions) {
-    const char *lpszEnd = nullptr;
-    uint64_t nFirst = 0, nLast = 0;
-    if (!fFnNumber(sz, &nFirst, &lpszEnd)) return false;
-    nLast = nFirst;
-    if (*lpszEnd == '-' && !fFnNumber(lpszEnd + 1, &nLast, &lpszEnd)) return false;
-    if (*lpszEnd != '\0' || nFirst == 0 || nLast < nFirst) return false;
-    lpOptions->nFirstPage = nFirst;
-    lpOptions->nLastPage = nLast;
     return true;
 }
 
@@ -78,7 +67,8 @@ bool fFnParseStructureOption(const char *szName, const char *szArg, Options *lpO
     }
     if (strcmp(szName, "page") == 0) {
         *lpsError = "--page takes N or N-M, pages counted from 1";
-        return fFnParsePages(szArg, lpOptions);
+        return modca::fFnParsePageRange(szArg, &lpOptions->nFirstPage,
+                                        &lpOptions->nLastPage);
     }
     if (strcmp(szName, "type") == 0) {
         *lpsError =

@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "Structure.h"
+
 namespace dspsplit {
 namespace {
 
@@ -69,30 +71,12 @@ int nFnUsage(const std::string &sWhat) {
     return 2;
 }
 
-// A page number from 1: digits only.
-bool fFnPageNumber(const std::string &s, uint64_t *lpn) {
-    if (s.empty() || s.size() > 18 ||
-        s.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    *lpn = strtoull(s.c_str(), nullptr, 10);
-    return *lpn != 0;
-}
-
-bool fFnPageRange(const std::string &s, modca::SplitRequest *lpRequest) {
-    const size_t iDash = s.find('-');
-    if (!fFnPageNumber(s.substr(0, iDash), &lpRequest->nFirstPage)) return false;
-    lpRequest->nLastPage = lpRequest->nFirstPage;
-    if (iDash != std::string::npos &&
-        !fFnPageNumber(s.substr(iDash + 1), &lpRequest->nLastPage))
-        return false;
-    return lpRequest->nFirstPage <= lpRequest->nLastPage;
-}
-
 int nFnOption(int nOption, const std::string &sArg, Options *lpOptions, bool *lpfPages) {
     modca::SplitRequest &request = lpOptions->request;
     switch (nOption) {
         case optPages:
-            if (!fFnPageRange(sArg, &request))
+            if (!modca::fFnParsePageRange(sArg.c_str(), &request.nFirstPage,
+                                          &request.nLastPage))
                 return nFnUsage("--pages takes N or N-M, 1 <= N <= M: " + sArg);
             *lpfPages = true;
             return -1;

@@ -161,4 +161,29 @@ void StructureTracker::AddProblem(uint64_t ibOffset, bool fWarning, const char *
     problems_.push_back({ibOffset, fWarning, szCode, std::move(sText)});
 }
 
+namespace {
+
+// A page number: 1 to 18 decimal digits, not 0. Sets *lplpszEnd past them.
+bool fFnPageNumber(const char *sz, uint64_t *lpn, const char **lplpszEnd) {
+    uint64_t n = 0;
+    size_t cDigits = 0;
+    for (; sz[cDigits] >= '0' && sz[cDigits] <= '9'; ++cDigits) {
+        if (cDigits == 18) return false;
+        n = n * 10 + static_cast<uint64_t>(sz[cDigits] - '0');
+    }
+    *lpn = n;
+    *lplpszEnd = sz + cDigits;
+    return n != 0;
+}
+
+}  // namespace
+
+bool fFnParsePageRange(const char *sz, uint64_t *lpnFirst, uint64_t *lpnLast) {
+    const char *lpszEnd = nullptr;
+    if (!fFnPageNumber(sz, lpnFirst, &lpszEnd)) return false;
+    *lpnLast = *lpnFirst;
+    if (*lpszEnd == '-' && !fFnPageNumber(lpszEnd + 1, lpnLast, &lpszEnd)) return false;
+    return *lpszEnd == '\0' && *lpnFirst <= *lpnLast;
+}
+
 }  // namespace modca

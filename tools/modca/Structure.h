@@ -105,6 +105,10 @@ class StructureTracker {
     size_t nTagsLevel_ = cMaxDepth;  // level of the group groupTags_ belong to
 };
 
+// A page range as the tools take it, "N" or "N-M": decimal page numbers
+// counted from 1, N <= M. False for anything else.
+bool fFnParsePageRange(const char *sz, uint64_t *lpnFirst, uint64_t *lpnLast);
+
 }  // namespace modca
 
 #endif
