@@ -148,7 +148,9 @@ class StructureReport : public Report {
   public:
     StructureReport(const Options &options, std::unique_ptr<Report> inner,
                     const TextDecoder &text)
-        : Report(text, options), inner_(std::move(inner)) {
+        : Report(text, options),
+          inner_(std::move(inner)),
+          fTracking_(options.structure != Structure::None || options.nFirstPage != 0) {
         if (options.nFirstPage != 0) saved_.resize(StructureTracker::cMaxDepth);
     }
 
@@ -189,6 +191,8 @@ class StructureReport : public Report {
     const FieldInfo &InfoOf(const FieldView &field);
 
     std::unique_ptr<Report> inner_;
+    // A plain listing shows no depth, page or problem: it needs no tracker.
+    const bool fTracking_;
     StructureTracker tracker_;
     ResourceTally resources_;
     std::vector<SavedBegin> saved_;  // --page: the open Begins by depth
@@ -205,8 +209,9 @@ class StructureReport : public Report {
 
 void StructureReport::Field(const FieldView &field) {
     Report::Field(field);
-    const size_t nDepth =
-        tracker_.Feed(field.ibOffset, field.dwID, field.lpbData, field.cbData);
+    const size_t nDepth = fTracking_ ? tracker_.Feed(field.ibOffset, field.dwID,
+                                                     field.lpbData, field.cbData)
+                                     : 0;
     switch (options_.structure) {
         case Structure::Check:
             ReportProblems();
