@@ -115,14 +115,6 @@ class Cursor {
             lpch[-1] = char('0' + q);
         return *this;
     }
-    // "%012llu", the listing's offset column, without a loop.
-    Cursor &Dec12(uint64_t q) {
-        if (q >= kDigits.aqPow10[12]) return Dec(q, 12, '0');
-        const uint32_t dwHigh = uint32_t(q / 100000000), dwLow = uint32_t(q % 100000000);
-        Digits4(dwHigh);
-        Digits4(dwLow / 10000);
-        return Digits4(dwLow % 10000);
-    }
     // "%0*llX": upper-case hex digits, zero-padded to nDigits.
     Cursor &Hex(uint64_t q, int nDigits) {
         const int cDigits = (67 - __builtin_clzll(q | 1)) / 4;
@@ -140,7 +132,6 @@ class Cursor {
     // Characters Dec and Hex write at most, padding aside.
     static constexpr size_t cchMaxNumber = 20;
 
-  private:
     // The four digits of dw < 10000.
     Cursor &Digits4(uint32_t dw) {
         memcpy(lpch_, kDigits.achDec[dw / 100], 2);
@@ -148,6 +139,8 @@ class Cursor {
         lpch_ += 4;
         return *this;
     }
+
+  private:
     // Whether lpch[0, cch) holds a quote or a backslash; eight at a time,
     // each tested for a zero byte after an exclusive or.
     static bool fFnHasEscapes(const char *lpch, size_t cch) {
@@ -204,6 +197,28 @@ inline Cursor &Cursor::HexBytes(const uint8_t *lpb, size_t cb) {
     for (; i < cb; ++i) Chars(kDigits.achHex[lpb[i]], 2);
     return *this;
 }
+
+// The listing's offset column, "%012llu". From one line to the next an
+// offset mostly grows by less than 10000: the eight digits in front of the
+// last four are formatted when they change and copied while they stay.
+class DecimalOffsets {
+  public:
+    Cursor &Put(Cursor &cursor, uint64_t ib) {
+        if (ib - ibBase_ >= 10000) {  // a wrap-around below the base too
+            if (ib >= kDigits.aqPow10[12]) return cursor.Dec(ib, 12, '0');
+            const uint64_t qHigh = ib / 10000;
+            ibBase_ = qHigh * 10000;
+            Cursor(achHigh_)
+                .Digits4(uint32_t(qHigh / 10000))
+                .Digits4(uint32_t(qHigh % 10000));
+        }
+        return cursor.Chars(achHigh_, 8).Digits4(uint32_t(ib - ibBase_));
+    }
+
+  private:
+    uint64_t ibBase_ = 0;
+    char achHigh_[8] = {'0', '0', '0', '0', '0', '0', '0', '0'};
+};
 
 class LineOut {
   public:
