@@ -49,8 +49,15 @@ class Cursor {
     explicit Cursor(char *lpch) : lpch_(lpch) {}
     char *lpch() const { return lpch_; }
 
+    // Eight to sixteen characters (names, mostly) go as two overlapping
+    // words rather than through a call into the C library.
     Cursor &Chars(const char *lpch, size_t cch) {
-        memcpy(lpch_, lpch, cch);
+        if (cch >= 8 && cch <= 16) {
+            memcpy(lpch_, lpch, 8);
+            memcpy(lpch_ + cch - 8, lpch + cch - 8, 8);
+        } else {
+            memcpy(lpch_, lpch, cch);
+        }
         lpch_ += cch;
         return *this;
     }

@@ -132,7 +132,10 @@ class ListingReport : public Report {
         cursor = PutNames(field.dwID, nIndent, cursor.Dec(field.cbLength, 6).Lit("  "));
         const uint32_t cbShown =
             field.cbData < cbListedData ? field.cbData : cbListedData;
-        cursor.HexByte(field.bFlags).Char(' ').Dec(field.wSeq, 5).Char(' ');
+        if ((field.bFlags | field.wSeq) == 0)  // as in most fields
+            cursor.Lit("00     0 ");
+        else
+            cursor.HexByte(field.bFlags).Char(' ').Dec(field.wSeq, 5).Char(' ');
         cursor.Dec(field.cbData, 5).Lit("  ").HexBytes(field.lpbData, cbShown);
         if (lpNotes == nullptr || lpNotes->lpInfo == nullptr) return cursor;
         // The notes after the data column, or nothing when there are none.
