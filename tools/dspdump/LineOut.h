@@ -73,6 +73,13 @@ class Cursor {
         lpch_ += cch;
         return *this;
     }
+    // The first cch (up to 8) of the eight characters at lpch, all eight
+    // stored in one go.
+    Cursor &Prefix8(const char *lpch, size_t cch) {
+        memcpy(lpch_, lpch, 8);
+        lpch_ += cch;
+        return *this;
+    }
     Cursor &Char(char ch) {
         *lpch_++ = ch;
         return *this;
@@ -147,6 +154,12 @@ class Cursor {
         return *this;
     }
 
+    // Digits of q; from the bit length: log10(2) is about 1233 / 4096.
+    static int nFnDecDigits(uint64_t q) {
+        const int n = ((64 - __builtin_clzll(q | 1)) * 1233) >> 12;
+        return n + (q >= kDigits.aqPow10[n]);
+    }
+
   private:
     // Whether lpch[0, cch) holds a quote or a backslash; eight at a time,
     // each tested for a zero byte after an exclusive or.
@@ -164,11 +177,6 @@ class Cursor {
         }
         for (; i < cch; ++i) qwFound |= (lpch[i] == '"') | (lpch[i] == '\\');
         return qwFound != 0;
-    }
-    // From the bit length: log10(2) is about 1233 / 4096.
-    static int nFnDecDigits(uint64_t q) {
-        const int n = ((64 - __builtin_clzll(q | 1)) * 1233) >> 12;
-        return n + (q >= kDigits.aqPow10[n]);
     }
 #if defined(__SSE2__)
     // Sixteen nibbles as hex digits: each plus '0', and 7 more above 9.
@@ -205,26 +213,39 @@ inline Cursor &Cursor::HexBytes(const uint8_t *lpb, size_t cb) {
     return *this;
 }
 
-// The listing's offset column, "%012llu". From one line to the next an
-// offset mostly grows by less than 10000: the eight digits in front of the
-// last four are formatted when they change and copied while they stay.
+// The listing's offset column, "%012llu", and JSON's offsets, "%llu". From
+// one line to the next an offset mostly grows by less than 10000: the eight
+// digits in front of the last four are formatted when they change and copied
+// while they stay.
 class DecimalOffsets {
   public:
     Cursor &Put(Cursor &cursor, uint64_t ib) {
-        if (ib - ibBase_ >= 10000) {  // a wrap-around below the base too
-            if (ib >= kDigits.aqPow10[12]) return cursor.Dec(ib, 12, '0');
-            const uint64_t qHigh = ib / 10000;
-            ibBase_ = qHigh * 10000;
-            Cursor(achHigh_)
-                .Digits4(uint32_t(qHigh / 10000))
-                .Digits4(uint32_t(qHigh % 10000));
-        }
+        if (ib >= kDigits.aqPow10[12]) return cursor.Dec(ib, 12, '0');
+        Follow(ib);
         return cursor.Chars(achHigh_, 8).Digits4(uint32_t(ib - ibBase_));
+    }
+    Cursor &PutBare(Cursor &cursor, uint64_t ib) {
+        if (ib < 10000 || ib >= kDigits.aqPow10[12]) return cursor.Dec(ib);
+        Follow(ib);
+        // The significant ones of the eight in one store, the last four after.
+        const size_t cchHigh = size_t(Cursor::nFnDecDigits(ib)) - 4;
+        return cursor.Prefix8(achHigh_ + 8 - cchHigh, cchHigh)
+            .Digits4(uint32_t(ib - ibBase_));
     }
 
   private:
+    void Follow(uint64_t ib) {
+        if (ib - ibBase_ < 10000) return;  // else a new base, or one below
+        const uint64_t qHigh = ib / 10000;
+        ibBase_ = qHigh * 10000;
+        Cursor(achHigh_)
+            .Digits4(uint32_t(qHigh / 10000))
+            .Digits4(uint32_t(qHigh % 10000));
+    }
+
     uint64_t ibBase_ = 0;
-    char achHigh_[8] = {'0', '0', '0', '0', '0', '0', '0', '0'};
+    // The digits, then room for Prefix8 to read past them.
+    char achHigh_[16] = {'0', '0', '0', '0', '0', '0', '0', '0'};
 };
 
 class LineOut {

@@ -158,7 +158,8 @@ class JsonReport : public Report {
         Report::Field(field);
         Cursor cursor = out_.Reserve(cchNumber + 16 + cchFnMembersRoom(field));
         cursor = PutFieldMembers(
-            field, cursor.Lit("{\"offset\":").Dec(field.ibOffset).Char(','));
+            field,
+            offsets_.PutBare(cursor.Lit("{\"offset\":"), field.ibOffset).Char(','));
         out_.Commit(cursor.Lit("}\n")).Emit();
     }
 
@@ -169,7 +170,7 @@ class JsonReport : public Report {
             out_.Reserve(4 * cchNumber + 80 + cchData +
                          (record.lpField ? cchFnMembersRoom(*record.lpField) : cchData));
         cursor.Lit("{\"record\":").Dec(record.nRecord).Lit(",\"offset\":");
-        cursor.Dec(record.ibOffset).Lit(",\"cc\":\"").HexByte(record.bCC);
+        offsets_.PutBare(cursor, record.ibOffset).Lit(",\"cc\":\"").HexByte(record.bCC);
         cursor.Lit("\",\"trc\":").Dec(record.bTRC).Lit(",\"length\":").Dec(record.cbData);
         if (record.lpField != nullptr) {
             cursor = PutFieldMembers(*record.lpField, cursor.Lit(",\"field\":{"));
