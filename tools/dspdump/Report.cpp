@@ -32,11 +32,11 @@ void vFnPutJsonString(const std::string &s) {
 }
 
 // Columns that depend on a field's identifier alone, formatted once for each
-// identifier met and copied after that in one fixed-size store.
+// identifier met and copied after that in one fixed-size store. A slot of
+// cchSlot + 8 bytes, a cache line for the listing's 56 characters.
+template <size_t cchSlot>
 class IdColumns {
   public:
-    static constexpr size_t cchSlot = 120;
-
     // format(name, cursor) writes the columns and returns the cursor after.
     template <class Format>
     Cursor Put(uint32_t dwID, Cursor cursor, Format format) {
@@ -53,7 +53,7 @@ class IdColumns {
     }
 
   private:
-    struct Slot {
+    struct alignas(64) Slot {
         uint32_t dwID = 0;
         uint32_t cch = 0;  // 0: empty
         char ach[cchSlot];
@@ -146,7 +146,7 @@ class ListingReport : public Report {
         return notes.lpch() != lpchNotes ? notes : cursor;
     }
 
-    IdColumns names_;
+    IdColumns<56> names_;  // identifier, abbreviation, a name of up to 40
     NotesMemo memo_;
 };
 
@@ -217,7 +217,7 @@ class JsonReport : public Report {
         return memo_.Write(*lpNotes, cursor, FnPutNotesJson);
     }
 
-    IdColumns members_;
+    IdColumns<120> members_;
     NotesMemo memo_;
 };
 
