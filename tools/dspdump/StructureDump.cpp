@@ -188,7 +188,7 @@ class StructureReport : public Report {
     void ListField(const FieldView &field, size_t nDepth);
     bool fMatches(const FieldView &field) const;
     void Show(const FieldView &field, size_t nDepth);
-    const FieldInfo &InfoOf(const FieldView &field);
+    const FieldInfo *lpInfoOf(const FieldView &field);
 
     std::unique_ptr<Report> inner_;
     // A plain listing shows no depth, page or problem: it needs no tracker.
@@ -346,13 +346,15 @@ void StructureReport::ListField(const FieldView &field, size_t nDepth) {
     if (fShow) Show(field, nDepth);
 }
 
-// A formatter maps its fonts and objects anew on every page, mostly with the
-// same bytes: a Map field like the one before it is not interpreted again.
-const FieldInfo &StructureReport::InfoOf(const FieldView &field) {
+// What the field says; null for a type that says nothing. A formatter maps
+// its fonts and objects anew on every page, mostly with the same bytes: a Map
+// field like the one before it is not interpreted again.
+const FieldInfo *StructureReport::lpInfoOf(const FieldView &field) {
     const uint8_t *lpb = field.lpbData;
+    if (!modca::fFnInterpreted(field.dwID)) return nullptr;
     if ((field.dwID >> 8) != 0xD3AB) {
         modca::FnInterpretField(field.dwID, lpb, field.cbData, &info_);
-        return info_;
+        return &info_;
     }
     if (field.dwID != dwMapID_ || field.cbData != abMap_.size() ||
         !std::equal(lpb, lpb + field.cbData, abMap_.begin())) {
@@ -362,17 +364,17 @@ const FieldInfo &StructureReport::InfoOf(const FieldView &field) {
         ++nMapKey_;
         cchMapRoom_ = cchFnNotesRoom(mapInfo_);
     }
-    return mapInfo_;
+    return &mapInfo_;
 }
 
 void StructureReport::Show(const FieldView &field, size_t nDepth) {
     FieldNotes notes;
     notes.nDepth = options_.structure == Structure::Tree ? int(nDepth) : -1;
-    notes.lpInfo = &InfoOf(field);
+    notes.lpInfo = lpInfoOf(field);
     if (notes.lpInfo == &mapInfo_) {
         notes.nInfoKey = nMapKey_;
         notes.cchRoom = cchMapRoom_;
-    } else {
+    } else if (notes.lpInfo != nullptr) {
         notes.cchRoom = cchFnNotesRoom(info_);
     }
     FieldView view = field;

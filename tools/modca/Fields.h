@@ -59,6 +59,11 @@ struct FieldInfo {
     bool fMalformed = false;          // a triplet or repeating group ran past the data
 };
 
+// Whether FnInterpretField looks into a field of type dwID at all: Begins,
+// Ends, Includes, Maps, No Operation and Tag Logical Element. For the others
+// the info stays empty.
+bool fFnInterpreted(uint32_t dwID);
+
 FieldInfo FnInterpretField(uint32_t dwID, const uint8_t *lpb, size_t cb);
 // The same into *lpInfo, reusing its storage: a caller that interprets field
 // after field allocates nothing for most of them.
