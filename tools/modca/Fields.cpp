@@ -121,14 +121,6 @@ FieldInfo FnInterpretField(uint32_t dwID, const uint8_t *lpb, size_t cb) {
     return info;
 }
 
-bool fFnInterpreted(uint32_t dwID) {
-    const uint32_t dwType = dwID >> 8;  // class and type, without the category
-    return dwType == 0xD3A8 || dwType == 0xD3A9 || dwType == 0xD3AB ||
-           dwID == dwIncludePageOverlay || dwID == dwIncludePageSegment ||
-           dwID == dwIncludeObject || dwID == dwNoOperation ||
-           dwID == dwTagLogicalElement;
-}
-
 void FnInterpretField(uint32_t dwID, const uint8_t *lpb, size_t cb, FieldInfo *lpInfo) {
     FieldInfo &info = *lpInfo;
     info.triplets.clear();

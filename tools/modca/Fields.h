@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "FieldNames.h"
+
 namespace modca {
 
 constexpr bool fFnIsBegin(uint32_t dwID) { return (dwID >> 8) == 0xD3A8; }
@@ -62,7 +64,19 @@ struct FieldInfo {
 // Whether FnInterpretField looks into a field of type dwID at all: Begins,
 // Ends, Includes, Maps, No Operation and Tag Logical Element. For the others
 // the info stays empty.
-bool fFnInterpreted(uint32_t dwID);
+inline bool fFnInterpreted(uint32_t dwID) {
+    switch (dwID >> 8) {  // class and type, without the category
+        case 0xD3A8:      // Begin
+        case 0xD3A9:      // End
+        case 0xD3AB:      // Map
+            return true;
+        case 0xD3AF:
+            return dwID == dwIncludePageOverlay || dwID == dwIncludePageSegment ||
+                   dwID == dwIncludeObject;
+        default:
+            return dwID == dwNoOperation || dwID == dwTagLogicalElement;
+    }
+}
 
 FieldInfo FnInterpretField(uint32_t dwID, const uint8_t *lpb, size_t cb);
 // The same into *lpInfo, reusing its storage: a caller that interprets field
