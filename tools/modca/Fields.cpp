@@ -129,16 +129,13 @@ void FnInterpretField(uint32_t dwID, const uint8_t *lpb, size_t cb, FieldInfo *l
     info.sTagValue.clear();
     info.sComment.clear();
     info.fMalformed = false;
-    if (!fFnInterpreted(dwID)) {
-        info.sObjectName.clear();
-        return;
-    }
     const bool fInclude = dwID == dwIncludePageOverlay || dwID == dwIncludePageSegment ||
                           dwID == dwIncludeObject;
     if (fFnIsBegin(dwID) || fFnIsEnd(dwID) || fInclude)
         FnSetNameToken(lpb, cb, &info.sObjectName);
     else
         info.sObjectName.clear();
+    if (!fFnInterpreted(dwID)) return;
     if ((dwID >> 8) == 0xD3AB) {
         FnInterpretMap(dwID, lpb, cb, &info);
     } else if (dwID == dwNoOperation) {
