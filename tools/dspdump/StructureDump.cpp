@@ -150,7 +150,8 @@ class StructureReport : public Report {
                     const TextDecoder &text)
         : Report(text, options),
           inner_(std::move(inner)),
-          fTracking_(options.structure != Structure::None || options.nFirstPage != 0) {
+          fTracking_(options.structure != Structure::None || options.nFirstPage != 0),
+          fEveryField_(!fTracking_ && options.typeIds.empty() && !options.fOffset) {
         if (options.nFirstPage != 0) saved_.resize(StructureTracker::cMaxDepth);
     }
 
@@ -193,6 +194,7 @@ class StructureReport : public Report {
     std::unique_ptr<Report> inner_;
     // A plain listing shows no depth, page or problem: it needs no tracker.
     const bool fTracking_;
+    const bool fEveryField_;  // a plain listing that no filter narrows
     StructureTracker tracker_;
     ResourceTally resources_;
     std::vector<SavedBegin> saved_;  // --page: the open Begins by depth
@@ -209,6 +211,7 @@ class StructureReport : public Report {
 
 void StructureReport::Field(const FieldView &field) {
     Report::Field(field);
+    if (fEveryField_) return Show(field, 0);
     const size_t nDepth = fTracking_ ? tracker_.Feed(field.ibOffset, field.dwID,
                                                      field.lpbData, field.cbData)
                                      : 0;
