@@ -206,7 +206,10 @@ class JsonReport : public Report {
                 to.Lit("\",\"type\":\"").Str(name.szAbbreviation).Lit("\",\"name\":\"");
                 return to.Str(name.szName).Lit("\",\"flags\":\"");
             });
-        cursor.HexByte(field.bFlags).Lit("\",\"seq\":").Dec(field.wSeq);
+        if ((field.bFlags | field.wSeq) == 0)
+            cursor.Lit("00\",\"seq\":0");
+        else
+            cursor.HexByte(field.bFlags).Lit("\",\"seq\":").Dec(field.wSeq);
         cursor.Lit(",\"dataLength\":").Dec(field.cbData).Lit(",\"data\":\"");
         cursor.HexBytes(field.lpbData, field.cbData).Char('"');
         const FieldNotes *lpNotes = field.lpNotes;
