@@ -29,6 +29,8 @@ TEST(ModcaText, DecodesNamesAndPrintableText) {
     } aCases[] = {
         {"D7C7D5F0F0F0F0F1", true, "PGN00001"},      // FOP's first page
         {"C3F0D5F2F0F0F0F04040", true, "C0N20000"},  // trailing blanks dropped
+        {"C1404040C2404040", true, "A   B"},         // eight bytes, inner blanks kept
+        {"4040404040404040", true, ""},
         {"A2A381A385948595A34099A49540F4F2", true, "statement run 42"},
         {"48656C6C6F2C2041534349492E", true, "Hello, ASCII."},  // not EBCDIC text
         {"00FF1020", false, ""},                                // binary

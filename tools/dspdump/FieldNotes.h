@@ -11,8 +11,8 @@
 namespace dspdump {
 
 struct FieldNotes {
-    int nDepth = -1;  // --tree: nesting depth to indent by
-    const modca::FieldInfo *lpInfo = nullptr;
+    int nDepth = -1;                           // --tree: nesting depth to indent by
+    const modca::FieldInfo *lpInfo = nullptr;  // null: the field says nothing
     size_t cchRoom = 256;  // the most characters either form below takes
     // Not 0: lpInfo says the same as for the last notes with this key.
     uint64_t nInfoKey = 0;

@@ -49,8 +49,15 @@ class Cursor {
     explicit Cursor(char *lpch) : lpch_(lpch) {}
     char *lpch() const { return lpch_; }
 
+    // Eight to sixteen characters (names, mostly) go as two overlapping
+    // words rather than through a call into the C library.
     Cursor &Chars(const char *lpch, size_t cch) {
-        memcpy(lpch_, lpch, cch);
+        if (cch >= 8 && cch <= 16) {
+            memcpy(lpch_, lpch, 8);
+            memcpy(lpch_ + cch - 8, lpch + cch - 8, 8);
+        } else {
+            memcpy(lpch_, lpch, cch);
+        }
         lpch_ += cch;
         return *this;
     }
@@ -63,6 +70,13 @@ class Cursor {
     template <size_t N>
     Cursor &Block(const char (&ach)[N], size_t cch) {
         memcpy(lpch_, ach, N);
+        lpch_ += cch;
+        return *this;
+    }
+    // The first cch (up to 8) of the eight characters at lpch, all eight
+    // stored in one go.
+    Cursor &Prefix8(const char *lpch, size_t cch) {
+        memcpy(lpch_, lpch, 8);
         lpch_ += cch;
         return *this;
     }
@@ -115,14 +129,6 @@ class Cursor {
             lpch[-1] = char('0' + q);
         return *this;
     }
-    // "%012llu", the listing's offset column, without a loop.
-    Cursor &Dec12(uint64_t q) {
-        if (q >= kDigits.aqPow10[12]) return Dec(q, 12, '0');
-        const uint32_t dwHigh = uint32_t(q / 100000000), dwLow = uint32_t(q % 100000000);
-        Digits4(dwHigh);
-        Digits4(dwLow / 10000);
-        return Digits4(dwLow % 10000);
-    }
     // "%0*llX": upper-case hex digits, zero-padded to nDigits.
     Cursor &Hex(uint64_t q, int nDigits) {
         const int cDigits = (67 - __builtin_clzll(q | 1)) / 4;
@@ -137,10 +143,15 @@ class Cursor {
     // Two upper-case hex digits a byte.
     Cursor &HexBytes(const uint8_t *lpb, size_t cb);
 
+    // Bytes cbFnHexWide turns into hex a step.
+    static constexpr size_t cbWideHex = 32;
+    // Writes the hex of a leading part of lpb[0, cb) at lpch, cbWideHex bytes
+    // a step, where the processor has wide registers; returns the bytes done.
+    static size_t cbFnHexWide(const uint8_t *lpb, size_t cb, char *lpch);
+
     // Characters Dec and Hex write at most, padding aside.
     static constexpr size_t cchMaxNumber = 20;
 
-  private:
     // The four digits of dw < 10000.
     Cursor &Digits4(uint32_t dw) {
         memcpy(lpch_, kDigits.achDec[dw / 100], 2);
@@ -148,6 +159,14 @@ class Cursor {
         lpch_ += 4;
         return *this;
     }
+
+    // Digits of q; from the bit length: log10(2) is about 1233 / 4096.
+    static int nFnDecDigits(uint64_t q) {
+        const int n = ((64 - __builtin_clzll(q | 1)) * 1233) >> 12;
+        return n + (q >= kDigits.aqPow10[n]);
+    }
+
+  private:
     // Whether lpch[0, cch) holds a quote or a backslash; eight at a time,
     // each tested for a zero byte after an exclusive or.
     static bool fFnHasEscapes(const char *lpch, size_t cch) {
@@ -164,11 +183,6 @@ class Cursor {
         }
         for (; i < cch; ++i) qwFound |= (lpch[i] == '"') | (lpch[i] == '\\');
         return qwFound != 0;
-    }
-    // From the bit length: log10(2) is about 1233 / 4096.
-    static int nFnDecDigits(uint64_t q) {
-        const int n = ((64 - __builtin_clzll(q | 1)) * 1233) >> 12;
-        return n + (q >= kDigits.aqPow10[n]);
     }
 #if defined(__SSE2__)
     // Sixteen nibbles as hex digits: each plus '0', and 7 more above 9.
@@ -192,7 +206,8 @@ class Cursor {
 };
 
 inline Cursor &Cursor::HexBytes(const uint8_t *lpb, size_t cb) {
-    size_t i = 0;
+    size_t i = cb >= cbWideHex ? cbFnHexWide(lpb, cb, lpch_) : 0;
+    lpch_ += 2 * i;
 #if defined(__SSE2__)
     for (; i + 16 <= cb; i += 16)
         StoreHexBytes(_mm_loadu_si128(reinterpret_cast<const __m128i *>(lpb + i)), true);
@@ -204,6 +219,41 @@ inline Cursor &Cursor::HexBytes(const uint8_t *lpb, size_t cb) {
     for (; i < cb; ++i) Chars(kDigits.achHex[lpb[i]], 2);
     return *this;
 }
+
+// The listing's offset column, "%012llu", and JSON's offsets, "%llu". From
+// one line to the next an offset mostly grows by less than 10000: the eight
+// digits in front of the last four are formatted when they change and copied
+// while they stay.
+class DecimalOffsets {
+  public:
+    Cursor &Put(Cursor &cursor, uint64_t ib) {
+        if (ib >= kDigits.aqPow10[12]) return cursor.Dec(ib, 12, '0');
+        Follow(ib);
+        return cursor.Chars(achHigh_, 8).Digits4(uint32_t(ib - ibBase_));
+    }
+    Cursor &PutBare(Cursor &cursor, uint64_t ib) {
+        if (ib < 10000 || ib >= kDigits.aqPow10[12]) return cursor.Dec(ib);
+        Follow(ib);
+        // The significant ones of the eight in one store, the last four after.
+        const size_t cchHigh = size_t(Cursor::nFnDecDigits(ib)) - 4;
+        return cursor.Prefix8(achHigh_ + 8 - cchHigh, cchHigh)
+            .Digits4(uint32_t(ib - ibBase_));
+    }
+
+  private:
+    void Follow(uint64_t ib) {
+        if (ib - ibBase_ < 10000) return;  // else a new base, or one below
+        const uint64_t qHigh = ib / 10000;
+        ibBase_ = qHigh * 10000;
+        Cursor(achHigh_)
+            .Digits4(uint32_t(qHigh / 10000))
+            .Digits4(uint32_t(qHigh % 10000));
+    }
+
+    uint64_t ibBase_ = 0;
+    // The digits, then room for Prefix8 to read past them.
+    char achHigh_[16] = {'0', '0', '0', '0', '0', '0', '0', '0'};
+};
 
 class LineOut {
   public:

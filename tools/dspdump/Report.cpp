@@ -32,11 +32,11 @@ void vFnPutJsonString(const std::string &s) {
 }
 
 // Columns that depend on a field's identifier alone, formatted once for each
-// identifier met and copied after that in one fixed-size store.
+// identifier met and copied after that in one fixed-size store. A slot of
+// cchSlot + 8 bytes, a cache line for the listing's 56 characters.
+template <size_t cchSlot>
 class IdColumns {
   public:
-    static constexpr size_t cchSlot = 120;
-
     // format(name, cursor) writes the columns and returns the cursor after.
     template <class Format>
     Cursor Put(uint32_t dwID, Cursor cursor, Format format) {
@@ -53,7 +53,7 @@ class IdColumns {
     }
 
   private:
-    struct Slot {
+    struct alignas(64) Slot {
         uint32_t dwID = 0;
         uint32_t cch = 0;  // 0: empty
         char ach[cchSlot];
@@ -132,7 +132,10 @@ class ListingReport : public Report {
         cursor = PutNames(field.dwID, nIndent, cursor.Dec(field.cbLength, 6).Lit("  "));
         const uint32_t cbShown =
             field.cbData < cbListedData ? field.cbData : cbListedData;
-        cursor.HexByte(field.bFlags).Char(' ').Dec(field.wSeq, 5).Char(' ');
+        if ((field.bFlags | field.wSeq) == 0)  // as in most fields
+            cursor.Lit("00     0 ");
+        else
+            cursor.HexByte(field.bFlags).Char(' ').Dec(field.wSeq, 5).Char(' ');
         cursor.Dec(field.cbData, 5).Lit("  ").HexBytes(field.lpbData, cbShown);
         if (lpNotes == nullptr || lpNotes->lpInfo == nullptr) return cursor;
         // The notes after the data column, or nothing when there are none.
@@ -143,7 +146,7 @@ class ListingReport : public Report {
         return notes.lpch() != lpchNotes ? notes : cursor;
     }
 
-    IdColumns names_;
+    IdColumns<56> names_;  // identifier, abbreviation, a name of up to 40
     NotesMemo memo_;
 };
 
@@ -155,7 +158,8 @@ class JsonReport : public Report {
         Report::Field(field);
         Cursor cursor = out_.Reserve(cchNumber + 16 + cchFnMembersRoom(field));
         cursor = PutFieldMembers(
-            field, cursor.Lit("{\"offset\":").Dec(field.ibOffset).Char(','));
+            field,
+            offsets_.PutBare(cursor.Lit("{\"offset\":"), field.ibOffset).Char(','));
         out_.Commit(cursor.Lit("}\n")).Emit();
     }
 
@@ -166,7 +170,7 @@ class JsonReport : public Report {
             out_.Reserve(4 * cchNumber + 80 + cchData +
                          (record.lpField ? cchFnMembersRoom(*record.lpField) : cchData));
         cursor.Lit("{\"record\":").Dec(record.nRecord).Lit(",\"offset\":");
-        cursor.Dec(record.ibOffset).Lit(",\"cc\":\"").HexByte(record.bCC);
+        offsets_.PutBare(cursor, record.ibOffset).Lit(",\"cc\":\"").HexByte(record.bCC);
         cursor.Lit("\",\"trc\":").Dec(record.bTRC).Lit(",\"length\":").Dec(record.cbData);
         if (record.lpField != nullptr) {
             cursor = PutFieldMembers(*record.lpField, cursor.Lit(",\"field\":{"));
@@ -202,7 +206,10 @@ class JsonReport : public Report {
                 to.Lit("\",\"type\":\"").Str(name.szAbbreviation).Lit("\",\"name\":\"");
                 return to.Str(name.szName).Lit("\",\"flags\":\"");
             });
-        cursor.HexByte(field.bFlags).Lit("\",\"seq\":").Dec(field.wSeq);
+        if ((field.bFlags | field.wSeq) == 0)
+            cursor.Lit("00\",\"seq\":0");
+        else
+            cursor.HexByte(field.bFlags).Lit("\",\"seq\":").Dec(field.wSeq);
         cursor.Lit(",\"dataLength\":").Dec(field.cbData).Lit(",\"data\":\"");
         cursor.HexBytes(field.lpbData, field.cbData).Char('"');
         const FieldNotes *lpNotes = field.lpNotes;
@@ -213,7 +220,7 @@ class JsonReport : public Report {
         return memo_.Write(*lpNotes, cursor, FnPutNotesJson);
     }
 
-    IdColumns members_;
+    IdColumns<120> members_;
     NotesMemo memo_;
 };
 

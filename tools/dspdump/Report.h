@@ -104,8 +104,8 @@ class Report {
     }
     std::string sFnOffset(uint64_t ib) const;  // listing column
     // The same, appended.
-    Cursor PutOffset(Cursor cursor, uint64_t ib) const {
-        return options_.fHex ? cursor.Hex(ib, 12) : cursor.Dec12(ib);
+    Cursor PutOffset(Cursor cursor, uint64_t ib) {
+        return options_.fHex ? cursor.Hex(ib, 12) : offsets_.Put(cursor, ib);
     }
     std::string sFnMessageOffset(uint64_t ib) const;  // "offset N" in messages
     const TextDecoder &text_;
@@ -123,6 +123,7 @@ class Report {
     std::string sFirstError_;
     int nWriteErrno_ = 0;
     LineOut out_;  // the listing's or the JSON lines, held for one large write
+    DecimalOffsets offsets_;
 };
 
 std::unique_ptr<Report> FnMakeReport(const Options &options, const TextDecoder &text);

@@ -148,7 +148,10 @@ class StructureReport : public Report {
   public:
     StructureReport(const Options &options, std::unique_ptr<Report> inner,
                     const TextDecoder &text)
-        : Report(text, options), inner_(std::move(inner)) {
+        : Report(text, options),
+          inner_(std::move(inner)),
+          fTracking_(options.structure != Structure::None || options.nFirstPage != 0),
+          fEveryField_(!fTracking_ && options.typeIds.empty() && !options.fOffset) {
         if (options.nFirstPage != 0) saved_.resize(StructureTracker::cMaxDepth);
     }
 
@@ -186,9 +189,12 @@ class StructureReport : public Report {
     void ListField(const FieldView &field, size_t nDepth);
     bool fMatches(const FieldView &field) const;
     void Show(const FieldView &field, size_t nDepth);
-    const FieldInfo &InfoOf(const FieldView &field);
+    const FieldInfo *lpInfoOf(const FieldView &field);
 
     std::unique_ptr<Report> inner_;
+    // A plain listing shows no depth, page or problem: it needs no tracker.
+    const bool fTracking_;
+    const bool fEveryField_;  // a plain listing that no filter narrows
     StructureTracker tracker_;
     ResourceTally resources_;
     std::vector<SavedBegin> saved_;  // --page: the open Begins by depth
@@ -205,8 +211,10 @@ class StructureReport : public Report {
 
 void StructureReport::Field(const FieldView &field) {
     Report::Field(field);
-    const size_t nDepth =
-        tracker_.Feed(field.ibOffset, field.dwID, field.lpbData, field.cbData);
+    if (fEveryField_) return Show(field, 0);
+    const size_t nDepth = fTracking_ ? tracker_.Feed(field.ibOffset, field.dwID,
+                                                     field.lpbData, field.cbData)
+                                     : 0;
     switch (options_.structure) {
         case Structure::Check:
             ReportProblems();
@@ -341,13 +349,15 @@ void StructureReport::ListField(const FieldView &field, size_t nDepth) {
     if (fShow) Show(field, nDepth);
 }
 
-// A formatter maps its fonts and objects anew on every page, mostly with the
-// same bytes: a Map field like the one before it is not interpreted again.
-const FieldInfo &StructureReport::InfoOf(const FieldView &field) {
+// What the field says; null for a type that says nothing. A formatter maps
+// its fonts and objects anew on every page, mostly with the same bytes: a Map
+// field like the one before it is not interpreted again.
+const FieldInfo *StructureReport::lpInfoOf(const FieldView &field) {
     const uint8_t *lpb = field.lpbData;
+    if (!modca::fFnInterpreted(field.dwID)) return nullptr;
     if ((field.dwID >> 8) != 0xD3AB) {
         modca::FnInterpretField(field.dwID, lpb, field.cbData, &info_);
-        return info_;
+        return &info_;
     }
     if (field.dwID != dwMapID_ || field.cbData != abMap_.size() ||
         !std::equal(lpb, lpb + field.cbData, abMap_.begin())) {
@@ -357,17 +367,17 @@ const FieldInfo &StructureReport::InfoOf(const FieldView &field) {
         ++nMapKey_;
         cchMapRoom_ = cchFnNotesRoom(mapInfo_);
     }
-    return mapInfo_;
+    return &mapInfo_;
 }
 
 void StructureReport::Show(const FieldView &field, size_t nDepth) {
     FieldNotes notes;
     notes.nDepth = options_.structure == Structure::Tree ? int(nDepth) : -1;
-    notes.lpInfo = &InfoOf(field);
+    notes.lpInfo = lpInfoOf(field);
     if (notes.lpInfo == &mapInfo_) {
         notes.nInfoKey = nMapKey_;
         notes.cchRoom = cchMapRoom_;
-    } else {
+    } else if (notes.lpInfo != nullptr) {
         notes.cchRoom = cchFnNotesRoom(info_);
     }
     FieldView view = field;

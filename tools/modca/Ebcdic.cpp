@@ -1,5 +1,7 @@
 #include "Ebcdic.h"
 
+#include <string.h>
+
 namespace modca {
 namespace {
 
@@ -40,6 +42,17 @@ size_t cchFnTrimmed(const char *lpch, size_t cch) {
 }  // namespace
 
 size_t cchFnDecodeName(const uint8_t *lpb, size_t cb, char *lpch) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    if (cb == 8) {  // most names: built in one word, stored at once
+        uint64_t qw = 0;
+        for (int i = 0; i < 8; ++i)
+            qw |= uint64_t(uint8_t(cp500Shown.ach[lpb[i]])) << 8 * i;
+        memcpy(lpch, &qw, 8);
+        // The trailing blanks are the word's high zero bytes after an xor.
+        const uint64_t qwNonBlank = qw ^ 0x2020202020202020u;
+        return qwNonBlank == 0 ? 0 : 8 - size_t(__builtin_clzll(qwNonBlank)) / 8;
+    }
+#endif
     size_t i = 0;
     for (; i + 4 <= cb; i += 4) {
         lpch[i] = cp500Shown.ach[lpb[i]];

@@ -103,9 +103,10 @@ bool fFnParseTriplets(const uint8_t *lpb, size_t cb, std::vector<Triplet> *lpTri
 }
 
 size_t cchFnNameToken(const uint8_t *lpb, size_t cb, char (&ach)[cbNameToken]) {
-    static const uint8_t abAnyName[cbNameToken] = {0xFF, 0xFF, 0xFF, 0xFF,
-                                                   0xFF, 0xFF, 0xFF, 0xFF};
-    if (cb < cbNameToken || memcmp(lpb, abAnyName, cbNameToken) == 0) return 0;
+    if (cb < cbNameToken) return 0;
+    uint64_t qwToken;
+    memcpy(&qwToken, lpb, cbNameToken);
+    if (qwToken == UINT64_MAX) return 0;  // any name
     return cchFnDecodeName(lpb, cbNameToken, ach);
 }
 
@@ -134,6 +135,7 @@ void FnInterpretField(uint32_t dwID, const uint8_t *lpb, size_t cb, FieldInfo *l
         FnSetNameToken(lpb, cb, &info.sObjectName);
     else
         info.sObjectName.clear();
+    if (!fFnInterpreted(dwID)) return;
     if ((dwID >> 8) == 0xD3AB) {
         FnInterpretMap(dwID, lpb, cb, &info);
     } else if (dwID == dwNoOperation) {

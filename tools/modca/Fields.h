@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "FieldNames.h"
+
 namespace modca {
 
 constexpr bool fFnIsBegin(uint32_t dwID) { return (dwID >> 8) == 0xD3A8; }
@@ -58,6 +60,23 @@ struct FieldInfo {
     std::string sComment;             // NOP, when its data is printable text
     bool fMalformed = false;          // a triplet or repeating group ran past the data
 };
+
+// Whether FnInterpretField looks into a field of type dwID at all: Begins,
+// Ends, Includes, Maps, No Operation and Tag Logical Element. For the others
+// the info stays empty.
+inline bool fFnInterpreted(uint32_t dwID) {
+    switch (dwID >> 8) {  // class and type, without the category
+        case 0xD3A8:      // Begin
+        case 0xD3A9:      // End
+        case 0xD3AB:      // Map
+            return true;
+        case 0xD3AF:
+            return dwID == dwIncludePageOverlay || dwID == dwIncludePageSegment ||
+                   dwID == dwIncludeObject;
+        default:
+            return dwID == dwNoOperation || dwID == dwTagLogicalElement;
+    }
+}
 
 FieldInfo FnInterpretField(uint32_t dwID, const uint8_t *lpb, size_t cb);
 // The same into *lpInfo, reusing its storage: a caller that interprets field
