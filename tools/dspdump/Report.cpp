@@ -232,10 +232,10 @@ class StatsReport : public Report {
         fIdsOnly_ = true;
     }
 
-    void Field(const FieldView &field) override { FieldId(field.dwID); }
-    void FieldId(uint32_t dwID) override {
-        Report::FieldId(dwID);
-        Count(dwID);
+    void Field(const FieldView &field) override { FieldIds(&field.dwID, 1); }
+    void FieldIds(const uint32_t *lpdwIDs, size_t c) override {
+        Report::FieldIds(lpdwIDs, c);
+        for (size_t i = 0; i < c; ++i) Count(lpdwIDs[i]);
     }
 
     void Record(const RecordView &record) override {
@@ -244,6 +244,7 @@ class StatsReport : public Report {
     }
 
     int Finish(uint64_t cbRead) override {
+        EvictAll();
         if (options_.fJson)
             PrintJson(cbRead);
         else
@@ -301,21 +302,27 @@ class StatsReport : public Report {
         return it == mapFieldCounts_.end() ? 0 : it->second;
     }
 
+    // Counts in a small table by identifier; a slot's count goes to the map
+    // when another identifier takes the slot, and all of them before the
+    // summary is printed.
     struct CountSlot {
         uint32_t dwID;
-        uint64_t *lpnCount;
+        uint64_t nCount;
     };
 
-    // Counts through a small cache of the map's counters (its nodes stay put);
-    // the map is looked up out of line, so a field costs a few instructions.
     void Count(uint32_t dwID) {
         CountSlot &slot = aSlots_[(dwID ^ dwID >> 8) & 0xFF];
-        if (slot.lpnCount == nullptr || slot.dwID != dwID) Fill(&slot, dwID);
-        ++*slot.lpnCount;
+        if (slot.dwID != dwID) Evict(&slot, dwID);
+        ++slot.nCount;
     }
 
-    __attribute__((noinline)) void Fill(CountSlot *lpSlot, uint32_t dwID) {
-        *lpSlot = {dwID, &mapFieldCounts_[dwID]};
+    __attribute__((noinline)) void Evict(CountSlot *lpSlot, uint32_t dwID) {
+        if (lpSlot->nCount != 0) mapFieldCounts_[lpSlot->dwID] += lpSlot->nCount;
+        *lpSlot = {dwID, 0};
+    }
+
+    void EvictAll() {
+        for (CountSlot &slot : aSlots_) Evict(&slot, 0);
     }
 
     std::map<uint32_t, uint64_t> mapFieldCounts_;

@@ -72,9 +72,10 @@ class Report {
                           std::function<void()> vfnBeforeMessage);
     virtual void Field(const FieldView &) { ++nFields_; }
     // True for a report that wants no more of a field than its identifier:
-    // the dump loops then hand it FieldId instead of a whole view.
+    // the dump loops then hand it FieldIds instead of a whole view.
     bool fIdsOnly() const { return fIdsOnly_; }
-    virtual void FieldId(uint32_t) { ++nFields_; }
+    // The identifiers of c fields in input order.
+    virtual void FieldIds(const uint32_t *, size_t c) { nFields_ += c; }
     virtual void Record(const RecordView &record);
     // Prints the error on stderr (and in the JSON stream) and counts it.
     virtual void Error(const ErrorView &error);

@@ -82,6 +82,7 @@ class SfDumper {
 
   private:
     static constexpr uint64_t cbNoResume = UINT64_MAX;
+    static constexpr size_t cIdBatch = 256;
 
     bool fFnAtEnd(uint64_t ib) {
         uint8_t b;
@@ -142,6 +143,42 @@ class SfDumper {
         }
     }
 
+    // The fields delivered from here on, for a report that wants identifiers
+    // only: handed on in batches, without a view each. Stops at the first call
+    // that delivers none (its status in *lpdwStatus) or when the output fails;
+    // *lpibStart is then the end of the last field delivered. Returns how many
+    // were delivered. In a plain stream a field takes its length and the
+    // introducer, so the reader's position is asked for once a batch only.
+    uint64_t nFnCountIds(SFREC *lpRec, uint32_t cbFraming, Position64 *lpPosition,
+                         uint64_t *lpibStart, uint32_t *lpdwStatus) {
+        uint32_t adwIDs[cIdBatch];
+        uint64_t n = 0;
+        for (;;) {
+            size_t c = 0;
+            int32_t cbSF = 0;
+            uint64_t ibEnd = *lpibStart;
+            while (c < cIdBatch && (cbSF = fFnGetNextIBMSF(lpRec, lpdwStatus)) != 0) {
+                adwIDs[c++] = lpRec->hdr.dwID;
+                ibEnd = cbFraming == 0 ? ibEnd + uint32_t(cbSF) + 1
+                                       : ibFnUpdate(lpRec, lpPosition);
+            }
+            report_.FieldIds(adwIDs, c);
+            n += c;
+            if (cbSF == 0 || report_.OutputFailed()) {
+                *lpibStart = ibEnd;
+                return n;
+            }
+            *lpibStart = ibFnUpdate(lpRec, lpPosition);
+        }
+    }
+
+    // The reader's position, widened.
+    static uint64_t ibFnUpdate(SFREC *lpRec, Position64 *lpPosition) {
+        uint32_t cbPos = 0, cbLen = 0;
+        fFnGetIBMSFCurrentRecordInfo(lpRec, &cbPos, &cbLen, nullptr);
+        return lpPosition->Update(cbPos);
+    }
+
     // Lists what one reader started at file offset ibBase delivers; returns
     // where the next one starts.
     uint64_t ibFnReadFields(SFREC *lpRec, uint64_t ibBase, uint64_t ibServed) {
@@ -152,19 +189,18 @@ class SfDumper {
         const bool fIdsOnly = report_.fIdsOnly();
         for (;;) {
             uint32_t dwStatus = DSP_OK;
-            const int32_t cbSF = fFnGetNextIBMSF(lpRec, &dwStatus);
-            uint32_t cbPos = 0, cbLen = 0;
-            fFnGetIBMSFCurrentRecordInfo(lpRec, &cbPos, &cbLen, nullptr);
-            const uint64_t ibEnd = position.Update(cbPos);
+            if (fIdsOnly) {
+                if (nFnCountIds(lpRec, cbFraming, &position, &ibStart, &dwStatus) != 0)
+                    fInSkippedRun = false;
+                if (report_.OutputFailed()) return cbNoResume;
+            }
+            const int32_t cbSF = fIdsOnly ? 0 : fFnGetNextIBMSF(lpRec, &dwStatus);
+            const uint64_t ibEnd = ibFnUpdate(lpRec, &position);
             if (cbSF != 0) {
-                if (fIdsOnly) {
-                    report_.FieldId(lpRec->hdr.dwID);
-                } else {
-                    FieldView field = FnDeliveredField(lpRec, source_, ibServed + ibStart,
-                                                       ibServed + ibEnd, cbFraming);
-                    field.ibOffset = ibBase + ibStart;
-                    report_.Field(field);
-                }
+                FieldView field = FnDeliveredField(lpRec, source_, ibServed + ibStart,
+                                                   ibServed + ibEnd, cbFraming);
+                field.ibOffset = ibBase + ibStart;
+                report_.Field(field);
                 fInSkippedRun = false;
                 if (report_.OutputFailed()) return cbNoResume;
             } else if (dwStatus == DSP_ERR_NOT_SF && options_.fKeepGoing) {
