@@ -108,13 +108,11 @@ inline uint16_t cbFnGetBufferedRecord(LINEREC *lpRec, LINEIO *lpio) {
     } else if (wCode == wFormatVariable) {
         cbInput = cbFnBufferedDescribed(lpio, UINT16_MAX);
         if (cbInput == 0) return 0;
-    } else if (wCode == wFormatVarBlocked) {
+    } else {  // blocked: create refused every other code, get-next takes text
         cbInput =
             lpio->cbBlockLeft != 0 ? cbFnBufferedDescribed(lpio, lpio->cbBlockLeft) : 0;
         if (cbInput == 0) return 0;
         lpio->cbBlockLeft -= cbInput;
-    } else {  // text: create refused every other code
-        return cfnBufferedTextLine_Get(lpRec, lpio);
     }
     const uint8_t *const lpb = lpio->abBuffer + lpio->ibBuffer + cbDescriptorLength;
     vFnTake(lpio, cbInput);

@@ -3,6 +3,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+
 #include "BufferedRecord.h"
 #include "LineIO.h"
 #include "Status.h"
@@ -91,7 +93,22 @@ uint16_t cbFnRefuseRecord(LINEREC *lpRec, uint32_t *lpdwStatus) {
     return 0;
 }
 
-// Every record the buffered path leaves, and the null handle.
+// Get-next for the record formats: the common record decoded straight from
+// the buffer, every other through the byte source.
+__attribute__((noinline)) uint16_t cbFnGetNextRecord(LINEREC *lpRec,
+                                                     uint32_t *lpdwStatus) {
+    if (lpRec != nullptr) {
+        LINEIO *lpio = lpFnReaderOf(lpRec);
+        if (!lpio->fFailed && lpio->ibBuffer < lpio->cbBuffer) {
+            const uint16_t cbData = cbFnGetBufferedRecord(lpRec, lpio);
+            if (cbData != 0) return cbData;
+        }
+    }
+    return cbFnGetNextByteSource(lpRec, lpdwStatus);
+}
+
+}  // namespace
+
 __attribute__((noinline)) uint16_t cbFnGetNextByteSource(LINEREC *lpRec,
                                                          uint32_t *lpdwStatus) {
     uint32_t dwScratch = DSP_OK;
@@ -108,7 +125,6 @@ __attribute__((noinline)) uint16_t cbFnGetNextByteSource(LINEREC *lpRec,
     return cbFnCompleteRecord(lpRec, lpio, cbResult, lpio->cbBuffer != 0);
 }
 
-}  // namespace
 }  // namespace vokdsp
 
 using namespace vokdsp;
@@ -158,6 +174,8 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
     lpio->bBlank = bFnBlank(lpio);
     lpio->bDefaultCC = bFnDefaultCC(lpio);
     // A text line's data can hold one byte more than the maximum.
+    lpio->cbTextLimit =
+        static_cast<uint16_t>(std::min<uint32_t>(cbMaxRecord + 1u, UINT16_MAX));
     const bool fText = (wFormat & wFormatCodeMask) == wFormatText;
     lpio->cWholeVectors = cFnWholeVectors(cbMaxRecord + (fText ? 1 : 0));
     lpio->fWideVectors = lpio->cWholeVectors != 0 && fFnHasWideVectors();
@@ -188,14 +206,10 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
 VOKDSP_API int32_t fFnVOK32XX_Create(void *, void *, void *) { return 0; }
 
 VOKDSP_API uint16_t cFnVOK32XX_GetNext(LINEREC *lpRec, uint32_t *lpdwStatus) {
-    if (lpRec != nullptr) {
-        LINEIO *lpio = lpFnReaderOf(lpRec);
-        if (!lpio->fFailed && lpio->ibBuffer < lpio->cbBuffer) {
-            const uint16_t cbData = cbFnGetBufferedRecord(lpRec, lpio);
-            if (cbData != 0) return cbData;
-        }
-    }
-    return cbFnGetNextByteSource(lpRec, lpdwStatus);
+    if (lpRec != nullptr &&
+        (lpFnReaderOf(lpRec)->wFormat & wFormatCodeMask) == wFormatText)
+        return cfnTextLine_GetNext(lpRec, lpFnReaderOf(lpRec), lpdwStatus);
+    return cbFnGetNextRecord(lpRec, lpdwStatus);
 }
 
 VOKDSP_API int32_t fFnVOK32XX_Destroy(LINEREC *lpRec, void *lpJob) {

@@ -4,7 +4,6 @@
 #include <stdio.h>
 
 #include <algorithm>
-#include <iterator>
 
 #include "BufferedRecord.h"
 #include "MVXError.h"
@@ -298,99 +297,117 @@ unsigned nFnCopyTextVector(uint8_t *lpbDest, const uint8_t *lpbSource) {
 #endif
 
 #if defined(__SSE2__)
-// Marks every position past the fill in aqwControls, whose first cWords
-// words describe the filled bytes.
-void vFnMarkPastFill(LINEIO *lpio, size_t cWords) {
-    if (lpio->cbBuffer % 64 != 0)
-        lpio->aqwControls[cWords - 1] |= ~0ull << (lpio->cbBuffer % 64);
-    for (size_t iWord = cWords; iWord < std::size(lpio->aqwControls); ++iWord)
-        lpio->aqwControls[iWord] = ~0ull;
-    lpio->fFillScanned = true;
-}
+// The control bytes of the first 128 bytes of a text: bit i of qwNear set
+// where byte i is below 0x20, of qwFar where byte 64 + i is.
+struct TextWindow {
+    uint64_t qwNear;
+    uint64_t qwFar;
+};
 
-// Marks the control bytes of the buffer as filled in aqwControls, and every
-// position past its end.
-void vFnScanControls(LINEIO *lpio) {
+// Loads the first 128 bytes at lpbSource once, stores the first cVectors
+// 16-byte vectors of them (at most 8) at lpbDest and marks their control bytes.
+inline TextWindow FnCopyTextWindow(uint8_t *lpbDest, const uint8_t *lpbSource,
+                                   unsigned cVectors) {
     const __m128i vLastControl = _mm_set1_epi8(static_cast<char>(bFirstPrintable - 1));
-    const size_t cWords = (size_t{lpio->cbBuffer} + 63) / 64;
-    for (size_t iWord = 0; iWord < cWords; ++iWord) {
-        uint64_t qw = 0;
-        for (size_t iPart = 0; iPart < 4; ++iPart) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(
-                lpio->abBuffer + iWord * 64 + iPart * 16));
-            const __m128i vControl = _mm_cmpeq_epi8(_mm_min_epu8(v, vLastControl), v);
-            qw |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(vControl))}
-                  << (iPart * 16);
-        }
-        lpio->aqwControls[iWord] = qw;
-    }
-    vFnMarkPastFill(lpio, cWords);
-}
-
-// The same in 32-byte vectors, for processors that have them.
-__attribute__((target("avx2"), noinline)) void vFnScanControlsWide(LINEIO *lpio) {
-    const __m256i vLastControl = _mm256_set1_epi8(static_cast<char>(bFirstPrintable - 1));
-    const auto nFnControls = [&vLastControl](const uint8_t *lpb)
-        __attribute__((target("avx2"))) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(lpb));
-        return static_cast<uint32_t>(
-            _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(v, vLastControl), v)));
+    const auto vFnLoad = [lpbSource](size_t ib) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpbSource + ib));
     };
-    const size_t cWords = (size_t{lpio->cbBuffer} + 63) / 64;
-    for (size_t iWord = 0; iWord < cWords; ++iWord) {
-        const uint8_t *const lpb = lpio->abBuffer + iWord * 64;
-        lpio->aqwControls[iWord] =
-            uint64_t{nFnControls(lpb)} | uint64_t{nFnControls(lpb + 32)} << 32;
+    const auto qwFnControls = [&vLastControl](__m128i v, unsigned nShift) {
+        return uint64_t{static_cast<uint16_t>(
+                   _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, vLastControl), v)))}
+               << nShift;
+    };
+    const auto vFnStore = [lpbDest](size_t ib, __m128i v) {
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(lpbDest + ib), v);
+    };
+    const __m128i v0 = vFnLoad(0), v1 = vFnLoad(16), v2 = vFnLoad(32), v3 = vFnLoad(48);
+    const __m128i v4 = vFnLoad(64), v5 = vFnLoad(80), v6 = vFnLoad(96), v7 = vFnLoad(112);
+    switch (cVectors) {
+        default:
+            vFnStore(112, v7);
+            [[fallthrough]];
+        case 7:
+            vFnStore(96, v6);
+            [[fallthrough]];
+        case 6:
+            vFnStore(80, v5);
+            [[fallthrough]];
+        case 5:
+            vFnStore(64, v4);
+            [[fallthrough]];
+        case 4:
+            vFnStore(48, v3);
+            [[fallthrough]];
+        case 3:
+            vFnStore(32, v2);
+            [[fallthrough]];
+        case 2:
+            vFnStore(16, v1);
+            [[fallthrough]];
+        case 1:
+            vFnStore(0, v0);
     }
-    vFnMarkPastFill(lpio, cWords);
+    return {qwFnControls(v0, 0) | qwFnControls(v1, 16) | qwFnControls(v2, 32) |
+                qwFnControls(v3, 48),
+            qwFnControls(v4, 0) | qwFnControls(v5, 16) | qwFnControls(v6, 32) |
+                qwFnControls(v7, 48)};
 }
 
-// The 64 control bits from buffer position ib on.
-uint64_t qwFnControlsFrom(const LINEIO *lpio, size_t ib) {
-    const uint64_t *lpqw = lpio->aqwControls + ib / 64;
-    const unsigned nShift = ib % 64;
-    return (lpqw[0] >> nShift) | ((lpqw[1] << 1) << (63 - nShift));
+// The same in 32-byte vectors, storing (cVectors + 1) / 2 of them (at most 4).
+__attribute__((target("avx2"))) inline TextWindow FnCopyWideTextWindow(
+    uint8_t *lpbDest, const uint8_t *lpbSource, unsigned cVectors) {
+    const __m256i vLastControl = _mm256_set1_epi8(static_cast<char>(bFirstPrintable - 1));
+    const auto vFnLoad = [lpbSource](size_t ib) __attribute__((target("avx2"))) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(lpbSource + ib));
+    };
+    const auto qwFnControls = [&vLastControl](__m256i v) __attribute__((target("avx2"))) {
+        return uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(
+            _mm256_cmpeq_epi8(_mm256_min_epu8(v, vLastControl), v)))};
+    };
+    const auto vFnStore = [lpbDest](size_t ib, __m256i v)
+        __attribute__((target("avx2"))) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(lpbDest + ib), v);
+    };
+    const __m256i v0 = vFnLoad(0), v1 = vFnLoad(32), v2 = vFnLoad(64), v3 = vFnLoad(96);
+    switch ((cVectors + 1) / 2) {
+        default:
+            vFnStore(96, v3);
+            [[fallthrough]];
+        case 3:
+            vFnStore(64, v2);
+            [[fallthrough]];
+        case 2:
+            vFnStore(32, v1);
+            [[fallthrough]];
+        case 1:
+            vFnStore(0, v0);
+    }
+    const uint64_t qwNear = qwFnControls(v0) | qwFnControls(v1) << 32;
+    return {qwNear, qwFnControls(v2) | qwFnControls(v3) << 32};
 }
 
-// The distance from lpb to the first byte below 0x20 after it, when that
-// lies within 128 bytes and ends the text; else the byte-wise copy decides.
-bool fFnFindTextEnd(LINEIO *lpio, const uint8_t *lpb, uint16_t *lpcbText) {
-    if (!lpio->fFillScanned) {
-        if (lpio->fWideVectors)
-            vFnScanControlsWide(lpio);
-        else
-            vFnScanControls(lpio);
-    }
-    const size_t ib = static_cast<size_t>(lpb - lpio->abBuffer);
-    const uint64_t qwNear = qwFnControlsFrom(lpio, ib);
-    const uint64_t qwFar = qwFnControlsFrom(lpio, ib + 64);
-    if ((qwNear | qwFar) == 0) return false;
-    const unsigned cb =
-        static_cast<unsigned>(__builtin_ctzll(qwNear != 0 ? qwNear : qwFar)) +
-        (qwNear != 0 ? 0 : 64);
+// Copies the text at lpb in the reader's whole vectors and finds its length,
+// when a byte that ends it comes within 128 bytes and before any NUL or
+// backspace; false, the byte-wise copy deciding, for every other text.
+template <bool fWide>
+bool fFnCopyWindowText(const LINEIO *lpio, uint8_t *lpbDest, const uint8_t *lpb,
+                       uint16_t *lpcbText) {
+    if (lpio->cWholeVectors == 0) return false;
+    TextWindow window;
+    if constexpr (fWide)
+        window = FnCopyWideTextWindow(lpbDest, lpb, lpio->cWholeVectors);
+    else
+        window = FnCopyTextWindow(lpbDest, lpb, lpio->cWholeVectors);
+    if ((window.qwNear | window.qwFar) == 0) return false;
+    const unsigned cb = window.qwNear != 0
+                            ? static_cast<unsigned>(__builtin_ctzll(window.qwNear))
+                            : 64 + static_cast<unsigned>(__builtin_ctzll(window.qwFar));
     *lpcbText = static_cast<uint16_t>(cb);
     return fFnEndsText(lpb[cb]);
 }
-
-// Copies cVectors whole vectors of text that holds no byte below 0x20.
-void vFnCopyPlainVectors(uint8_t *lpbDest, const uint8_t *lpbSource, unsigned cVectors) {
-    VOKDSP_EACH_STEP(
-        cVectors, sizeof(__m128i),
-        _mm_storeu_si128(
-            reinterpret_cast<__m128i *>(lpbDest + ib),
-            _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpbSource + ib))));
-}
-
-// The text from lpb to its end, when the control scan finds it and copies it
-// in whole vectors; false, with the line's bytes left for the byte-wise copy.
-bool fFnCopyScannedText(LINEIO *lpio, uint8_t *lpbDest, const uint8_t *lpb,
-                        uint16_t *lpcbText) {
-    if (lpio->cWholeVectors == 0 || !fFnFindTextEnd(lpio, lpb, lpcbText)) return false;
-    vFnCopyPlainVectors(lpbDest, lpb, lpio->cWholeVectors);
-    return true;
-}
 #else
-bool fFnCopyScannedText(LINEIO *, uint8_t *, const uint8_t *, uint16_t *) {
+template <bool fWide>
+bool fFnCopyWindowText(const LINEIO *, uint8_t *, const uint8_t *, uint16_t *) {
     return false;
 }
 #endif
@@ -399,7 +416,9 @@ bool fFnCopyScannedText(LINEIO *, uint8_t *, const uint8_t *, uint16_t *) {
 // most cb bytes, NUL and backspace as blanks. Returns the bytes copied. Runs
 // of printable bytes go over in vectors or words; a word that holds a control
 // byte is taken byte by byte.
-uint16_t cbFnCopyTextRun(uint8_t *lpbDest, const uint8_t *lpbSource, uint16_t cb) {
+__attribute__((noinline)) uint16_t cbFnCopyTextRun(uint8_t *lpbDest,
+                                                   const uint8_t *lpbSource,
+                                                   uint16_t cb) {
     size_t ib = 0;
 #if defined(__SSE2__)
     for (; ib + sizeof(__m128i) <= cb; ib += sizeof(__m128i)) {
@@ -428,7 +447,7 @@ uint16_t cbFnCopyTextRun(uint8_t *lpbDest, const uint8_t *lpbSource, uint16_t cb
 // position included. The buffer is refilled once its last byte is taken.
 uint32_t cbFnCopyLineText(LINEREC *lpRec, LINEIO *lpio, uint32_t cbCount,
                           uint32_t *lpdwStatus) {
-    const uint32_t cbLimit = std::min<uint32_t>(lpio->cbMaxRecord + 1u, cbMaxCount);
+    const uint32_t cbLimit = lpio->cbTextLimit;
     for (;;) {
         const uint16_t cbAvail = lpio->cbBuffer - lpio->ibBuffer;
         const uint16_t cbRun =
@@ -553,73 +572,98 @@ uint32_t cbFnDecodeTextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) 
 
 // The common line, decoded straight from the buffer: it lies there whole with
 // its line end, has text and is no structured field. The same steps as
-// cbFnDecodeTextLine; false, with nothing taken, for every other line.
-bool fFnDecodeBufferedTextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpcbCount) {
-    const uint8_t *lpb = lpio->abBuffer + lpio->ibBuffer;
-    const uint8_t *const lpbEnd = lpio->abBuffer + lpio->cbBuffer;
-    const uint8_t *const lpbStart = lpb;
-    uint32_t cbCount = 0;
-    if (fFnOption(lpio, wOptFormFeed)) {
-        const uint8_t b = *lpb++;  // the caller saw a byte in the buffer
-        lpRec->bCC = b == bFormFeed ? bNewPageCC : bAsciiBlank;
+// cbFnDecodeTextLine, and completed as get-next completes a record; returns
+// its data length, or 0, with nothing taken, for every other line. fWide:
+// compiled for 32-byte vectors, and the reader copies in them.
+template <bool fWide>
+inline uint16_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio) {
+    const uint8_t *const lpbBuffer = lpio->abBuffer;
+    const size_t cbBuffer = lpio->cbBuffer;
+    const size_t ibStart = lpio->ibBuffer;
+    if (ibStart >= cbBuffer) return 0;
+    const uint16_t wFormat = lpio->wFormat;  // not reloaded after each store
+    size_t ib = ibStart;
+    uint16_t cbCount = 0;
+    uint8_t bCC = 0;
+    uint8_t bTRC = 0;
+    if (wFormat & wOptFormFeed) {
+        const uint8_t b = lpbBuffer[ib++];
+        bCC = b == bFormFeed ? bNewPageCC : bAsciiBlank;
         if (b >= bFirstPrintable || b == bBackspace)
             lpRec->abData[cbCount++] = b == bBackspace ? bAsciiBlank : b;
         else if (b != bFormFeed)
-            return false;
+            return 0;
     }
-    if (fFnOption(lpio, wOptTextCC)) {
-        if (lpb == lpbEnd || *lpb == 0 || *lpb == bLineFeed || *lpb == bCarriageReturn)
-            return false;
-        lpRec->bCC = *lpb++;
+    if (wFormat & wOptTextCC) {
+        const uint8_t b = ib < cbBuffer ? lpbBuffer[ib++] : 0;
+        if (b == 0 || b == bLineFeed || b == bCarriageReturn) return 0;
+        bCC = b;
     }
-    if (lpRec->bCC == bStructuredField) return false;
-    if (fFnOption(lpio, wOptTRC)) {
-        if (lpb == lpbEnd || *lpb < bFirstPrintable) return false;
-        lpRec->bTRC = *lpb++ & 0x0F;
+    if (bCC == bStructuredField) return 0;
+    if (wFormat & wOptTRC) {
+        if (ib == cbBuffer || lpbBuffer[ib] < bFirstPrintable) return 0;
+        bTRC = lpbBuffer[ib++] & 0x0F;
     }
-    const uint32_t cbLimit = std::min<uint32_t>(lpio->cbMaxRecord + 1u, cbMaxCount);
-    const uint16_t cbRun =
-        static_cast<uint16_t>(std::min<uint32_t>(lpbEnd - lpb, cbLimit - cbCount));
+    const uint16_t cbRun = static_cast<uint16_t>(
+        std::min<size_t>(cbBuffer - ib, lpio->cbTextLimit - cbCount));
+    uint8_t *const lpbData = lpRec->abData;
     uint16_t cbText;
-    if (!fFnCopyScannedText(lpio, lpRec->abData + cbCount, lpb, &cbText))
-        cbText = cbFnCopyTextRun(lpRec->abData + cbCount, lpb, cbRun);
-    if (cbText >= cbRun) return false;  // the text goes on past the buffer or the cut
-    lpb += cbText;
-    const bool fFormFeedKept = fFnOption(lpio, wOptFormFeed) && *lpb == bFormFeed;
+    if (!fFnCopyWindowText<fWide>(lpio, lpbData + cbCount, lpbBuffer + ib, &cbText))
+        cbText = cbFnCopyTextRun(lpbData + cbCount, lpbBuffer + ib, cbRun);
+    if (cbText >= cbRun) return 0;  // the text goes on past the buffer or the cut
+    ib += cbText;
+    const bool fFormFeedKept = (wFormat & wOptFormFeed) && lpbBuffer[ib] == bFormFeed;
     if (!fFormFeedKept) {
-        if (lpbEnd - lpb < 2) return false;
-        lpb += 2;
+        if (cbBuffer - ib < 2) return 0;
+        ib += 2;
     }
-    vFnTake(lpio, static_cast<uint16_t>(lpb - lpbStart));
-    *lpcbCount = cbCount + cbText;
-    return true;
+    const uint16_t cbTaken = static_cast<uint16_t>(ib - ibStart);
+    vFnTake(lpio, cbTaken);
+    lpio->cbRecord = cbTaken;
+    uint16_t cbData = cbCount + cbText;
+    if (cbData == 0) lpbData[cbData++] = lpio->bBlank;
+    lpbData[cbData] = 0;
+    vFnStoreRecordHeader(lpRec, bCC != 0 ? bCC : lpio->bDefaultCC, bTRC, cbData);
+    return cbData;
+}
+
+__attribute__((noinline)) uint16_t cbFnTakeNarrowBufferedLine(LINEREC *lpRec,
+                                                              LINEIO *lpio) {
+    return cbFnTakeBufferedLine<false>(lpRec, lpio);
+}
+
+#if defined(__SSE2__)
+__attribute__((target("avx2"), flatten, noinline)) uint16_t cbFnTakeWideBufferedLine(
+    LINEREC *lpRec, LINEIO *lpio) {
+    return cbFnTakeBufferedLine<true>(lpRec, lpio);
+}
+#else
+uint16_t cbFnTakeWideBufferedLine(LINEREC *lpRec, LINEIO *lpio) {
+    return cbFnTakeNarrowBufferedLine(lpRec, lpio);
+}
+#endif
+
+uint16_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio) {
+    if (lpio->fWideVectors) return cbFnTakeWideBufferedLine(lpRec, lpio);
+    return cbFnTakeNarrowBufferedLine(lpRec, lpio);
 }
 
 }  // namespace
 
-uint16_t cfnBufferedTextLine_Get(LINEREC *lpRec, LINEIO *lpio) {
-    lpRec->bCC = 0;
-    lpRec->bTRC = 0;
-    const uint32_t cbStart = lpio->cbConsumed;
-    uint32_t cbResult;
-    if (!fFnDecodeBufferedTextLine(lpRec, lpio, &cbResult)) return 0;
-    lpio->cbRecord = lpio->cbConsumed - cbStart;
-    lpRec->fEnd = 0;
-    lpRec->dwStatus = DSP_OK;
-    return cbFnCompleteRecord(lpRec, lpio, cbResult, true);
+uint16_t cfnTextLine_GetNext(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    const uint16_t cbData = cbFnTakeBufferedLine(lpRec, lpio);
+    if (cbData != 0) return cbData;
+    return cbFnGetNextByteSource(lpRec, lpdwStatus);
 }
 
 uint32_t cfnTextRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     lpRec->bCC = 0;
     lpRec->bTRC = 0;
     if (!fFnRefillIfDue(lpio, lpdwStatus)) return cbFnEndOfInput(lpio);
+    const uint16_t cbLine = cbFnTakeBufferedLine(lpRec, lpio);
+    if (cbLine != 0) return cbLine;
     const uint32_t cbStart = lpio->cbConsumed;
-    uint32_t cbResult;
-    if (!fFnDecodeBufferedTextLine(lpRec, lpio, &cbResult)) {
-        lpRec->bCC = 0;
-        lpRec->bTRC = 0;
-        cbResult = cbFnDecodeTextLine(lpRec, lpio, lpdwStatus);
-    }
+    const uint32_t cbResult = cbFnDecodeTextLine(lpRec, lpio, lpdwStatus);
     // A form feed left for the next line is not taken, so not counted here.
     lpio->cbRecord = lpio->cbConsumed - cbStart;
     // Text runs carry NULs over as blanks already; what remains is the NUL of
