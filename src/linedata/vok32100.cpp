@@ -627,41 +627,42 @@ inline uint16_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio) {
     return cbData;
 }
 
-__attribute__((noinline)) uint16_t cbFnTakeNarrowBufferedLine(LINEREC *lpRec,
-                                                              LINEIO *lpio) {
-    return cbFnTakeBufferedLine<false>(lpRec, lpio);
+// Get-next for a text stream: the common line from the buffer, every other
+// through the byte source.
+template <bool fWide>
+inline uint16_t cbFnNextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    const uint16_t cbData = cbFnTakeBufferedLine<fWide>(lpRec, lpio);
+    if (cbData != 0) return cbData;
+    return cbFnGetNextByteSource(lpRec, lpdwStatus);
+}
+
+__attribute__((noinline)) uint16_t cbFnNextNarrowLine(LINEREC *lpRec, LINEIO *lpio,
+                                                      uint32_t *lpdwStatus) {
+    return cbFnNextLine<false>(lpRec, lpio, lpdwStatus);
 }
 
 #if defined(__SSE2__)
-__attribute__((target("avx2"), flatten, noinline)) uint16_t cbFnTakeWideBufferedLine(
-    LINEREC *lpRec, LINEIO *lpio) {
-    return cbFnTakeBufferedLine<true>(lpRec, lpio);
+__attribute__((target("avx2"), flatten, noinline)) uint16_t cbFnNextWideLine(
+    LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    return cbFnNextLine<true>(lpRec, lpio, lpdwStatus);
 }
 #else
-uint16_t cbFnTakeWideBufferedLine(LINEREC *lpRec, LINEIO *lpio) {
-    return cbFnTakeNarrowBufferedLine(lpRec, lpio);
+uint16_t cbFnNextWideLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    return cbFnNextNarrowLine(lpRec, lpio, lpdwStatus);
 }
 #endif
-
-uint16_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio) {
-    if (lpio->fWideVectors) return cbFnTakeWideBufferedLine(lpRec, lpio);
-    return cbFnTakeNarrowBufferedLine(lpRec, lpio);
-}
 
 }  // namespace
 
 uint16_t cfnTextLine_GetNext(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
-    const uint16_t cbData = cbFnTakeBufferedLine(lpRec, lpio);
-    if (cbData != 0) return cbData;
-    return cbFnGetNextByteSource(lpRec, lpdwStatus);
+    if (lpio->fWideVectors) return cbFnNextWideLine(lpRec, lpio, lpdwStatus);
+    return cbFnNextNarrowLine(lpRec, lpio, lpdwStatus);
 }
 
 uint32_t cfnTextRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     lpRec->bCC = 0;
     lpRec->bTRC = 0;
     if (!fFnRefillIfDue(lpio, lpdwStatus)) return cbFnEndOfInput(lpio);
-    const uint16_t cbLine = cbFnTakeBufferedLine(lpRec, lpio);
-    if (cbLine != 0) return cbLine;
     const uint32_t cbStart = lpio->cbConsumed;
     const uint32_t cbResult = cbFnDecodeTextLine(lpRec, lpio, lpdwStatus);
     // A form feed left for the next line is not taken, so not counted here.
