@@ -386,29 +386,22 @@ __attribute__((target("avx2"))) inline TextWindow FnCopyWideTextWindow(
     return {qwNear, qwFnControls(v2) | qwFnControls(v3) << 32};
 }
 
-// Copies the text at lpb in the reader's whole vectors and finds its length,
-// when a byte that ends it comes within 128 bytes and before any NUL or
-// backspace; false, the byte-wise copy deciding, for every other text.
+constexpr unsigned cbTextWindow = 128;
+
+// Copies the text at lpb in the reader's whole vectors (cVectors of 16 bytes,
+// some 0) and returns the offset of its first byte below 0x20 among the
+// first cbTextWindow, or cbTextWindow when there is none.
 template <bool fWide>
-bool fFnCopyWindowText(const LINEIO *lpio, uint8_t *lpbDest, const uint8_t *lpb,
-                       uint16_t *lpcbText) {
-    if (lpio->cWholeVectors == 0) return false;
+unsigned cbFnCopyTextWindow(uint8_t *lpbDest, const uint8_t *lpb, unsigned cVectors) {
     TextWindow window;
     if constexpr (fWide)
-        window = FnCopyWideTextWindow(lpbDest, lpb, lpio->cWholeVectors);
+        window = FnCopyWideTextWindow(lpbDest, lpb, cVectors);
     else
-        window = FnCopyTextWindow(lpbDest, lpb, lpio->cWholeVectors);
-    if ((window.qwNear | window.qwFar) == 0) return false;
-    const unsigned cb = window.qwNear != 0
-                            ? static_cast<unsigned>(__builtin_ctzll(window.qwNear))
-                            : 64 + static_cast<unsigned>(__builtin_ctzll(window.qwFar));
-    *lpcbText = static_cast<uint16_t>(cb);
-    return fFnEndsText(lpb[cb]);
-}
-#else
-template <bool fWide>
-bool fFnCopyWindowText(const LINEIO *, uint8_t *, const uint8_t *, uint16_t *) {
-    return false;
+        window = FnCopyTextWindow(lpbDest, lpb, cVectors);
+    if (window.qwNear != 0) return static_cast<unsigned>(__builtin_ctzll(window.qwNear));
+    if (window.qwFar != 0)
+        return 64 + static_cast<unsigned>(__builtin_ctzll(window.qwFar));
+    return cbTextWindow;
 }
 #endif
 
@@ -440,6 +433,24 @@ __attribute__((noinline)) uint16_t cbFnCopyTextRun(uint8_t *lpbDest,
         }
     }
     return static_cast<uint16_t>(ib);
+}
+
+// Copies the text at lpb, at most cbRun bytes, as cbFnCopyTextRun does and
+// returns its length: from the first 128 bytes loaded once when a byte that
+// ends the text comes there before any NUL or backspace.
+template <bool fWide>
+uint16_t cbFnCopyBufferedText(const LINEIO *lpio, uint8_t *lpbDest, const uint8_t *lpb,
+                              uint16_t cbRun) {
+#if defined(__SSE2__)
+    if (lpio->cWholeVectors != 0) {
+        const unsigned cbControl =
+            cbFnCopyTextWindow<fWide>(lpbDest, lpb, lpio->cWholeVectors);
+        if (cbControl >= cbRun) return cbRun;  // no control byte in the run
+        if (cbControl < cbTextWindow && fFnEndsText(lpb[cbControl]))
+            return static_cast<uint16_t>(cbControl);
+    }
+#endif
+    return cbFnCopyTextRun(lpbDest, lpb, cbRun);
 }
 
 // Copies text up to the byte that ends it, the end of input, or the cut at
@@ -607,9 +618,8 @@ inline uint16_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio) {
     const uint16_t cbRun = static_cast<uint16_t>(
         std::min<size_t>(cbBuffer - ib, lpio->cbTextLimit - cbCount));
     uint8_t *const lpbData = lpRec->abData;
-    uint16_t cbText;
-    if (!fFnCopyWindowText<fWide>(lpio, lpbData + cbCount, lpbBuffer + ib, &cbText))
-        cbText = cbFnCopyTextRun(lpbData + cbCount, lpbBuffer + ib, cbRun);
+    const uint16_t cbText =
+        cbFnCopyBufferedText<fWide>(lpio, lpbData + cbCount, lpbBuffer + ib, cbRun);
     if (cbText >= cbRun) return 0;  // the text goes on past the buffer or the cut
     ib += cbText;
     const bool fFormFeedKept = (wFormat & wOptFormFeed) && lpbBuffer[ib] == bFormFeed;
