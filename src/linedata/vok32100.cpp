@@ -581,19 +581,23 @@ uint32_t cbFnDecodeTextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) 
     return cbCount;
 }
 
+// What the buffered path returns for a line it leaves because the buffer
+// ends inside it; 0 for one it leaves for any other reason.
+constexpr uint32_t cbPastBuffer = 0x10000;
+
 // The common line, decoded straight from the buffer: it lies there whole with
 // its line end, has text and is no structured field. The same steps as
 // cbFnDecodeTextLine, and completed as get-next completes a record; returns
-// its data length, or 0, with nothing taken, for every other line. fWide:
-// compiled for 32-byte vectors, and the reader copies in them.
+// its data length. The line begins at buffer position ibStart, which is
+// negative for a head carried in front of the buffer. fWide: compiled for
+// 32-byte vectors, and the reader copies in them.
 template <bool fWide>
-inline uint16_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio) {
+inline uint32_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio, ptrdiff_t ibStart) {
     const uint8_t *const lpbBuffer = lpio->abBuffer;
-    const size_t cbBuffer = lpio->cbBuffer;
-    const size_t ibStart = lpio->ibBuffer;
+    const ptrdiff_t cbBuffer = lpio->cbBuffer;
     if (ibStart >= cbBuffer) return 0;
     const uint16_t wFormat = lpio->wFormat;  // not reloaded after each store
-    size_t ib = ibStart;
+    ptrdiff_t ib = ibStart;
     uint16_t cbCount = 0;
     uint8_t bCC = 0;
     uint8_t bTRC = 0;
@@ -606,29 +610,33 @@ inline uint16_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio) {
             return 0;
     }
     if (wFormat & wOptTextCC) {
-        const uint8_t b = ib < cbBuffer ? lpbBuffer[ib++] : 0;
+        if (ib == cbBuffer) return cbPastBuffer;
+        const uint8_t b = lpbBuffer[ib++];
         if (b == 0 || b == bLineFeed || b == bCarriageReturn) return 0;
         bCC = b;
     }
     if (bCC == bStructuredField) return 0;
     if (wFormat & wOptTRC) {
-        if (ib == cbBuffer || lpbBuffer[ib] < bFirstPrintable) return 0;
+        if (ib == cbBuffer) return cbPastBuffer;
+        if (lpbBuffer[ib] < bFirstPrintable) return 0;
         bTRC = lpbBuffer[ib++] & 0x0F;
     }
-    const uint16_t cbRun = static_cast<uint16_t>(
-        std::min<size_t>(cbBuffer - ib, lpio->cbTextLimit - cbCount));
+    const uint16_t cbRoom = lpio->cbTextLimit - cbCount;
+    const bool fBufferEnds = cbBuffer - ib <= cbRoom;  // before the cut
+    const uint16_t cbRun = fBufferEnds ? static_cast<uint16_t>(cbBuffer - ib) : cbRoom;
     uint8_t *const lpbData = lpRec->abData;
     const uint16_t cbText =
         cbFnCopyBufferedText<fWide>(lpio, lpbData + cbCount, lpbBuffer + ib, cbRun);
-    if (cbText >= cbRun) return 0;  // the text goes on past the buffer or the cut
+    if (cbText >= cbRun) return fBufferEnds ? cbPastBuffer : 0;
     ib += cbText;
     const bool fFormFeedKept = (wFormat & wOptFormFeed) && lpbBuffer[ib] == bFormFeed;
     if (!fFormFeedKept) {
-        if (cbBuffer - ib < 2) return 0;
+        if (cbBuffer - ib < 2) return cbPastBuffer;
         ib += 2;
     }
     const uint16_t cbTaken = static_cast<uint16_t>(ib - ibStart);
-    vFnTake(lpio, cbTaken);
+    lpio->ibBuffer = static_cast<uint16_t>(ib);
+    lpio->cbConsumed += cbTaken;
     lpio->cbRecord = cbTaken;
     uint16_t cbData = cbCount + cbText;
     if (cbData == 0) lpbData[cbData++] = lpio->bBlank;
@@ -637,12 +645,34 @@ inline uint16_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio) {
     return cbData;
 }
 
+// A line the buffer's end cuts: its head moves to the carry area, the buffer
+// is refilled, and the line is taken from the head on when the fill brings
+// the rest; else the head goes back in front of the fill and 0 is returned.
+// The refill is due: the byte source would read on inside this line too.
+template <bool fWide>
+inline uint16_t cbFnTakeCarriedLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    const uint16_t cbHead = cbFnBuffered(lpio);
+    if (cbHead > cbMaxCarry) return 0;
+    uint8_t *const lpbHead = lpio->abCarry + cbMaxCarry - cbHead;
+    memcpy(lpbHead, lpio->abBuffer + lpio->ibBuffer, cbHead);
+    uint32_t dwScratch = DSP_OK;
+    FillBuffer(lpio, lpdwStatus != nullptr ? lpdwStatus : &dwScratch);
+    const uint32_t cbData = cbFnTakeBufferedLine<fWide>(lpRec, lpio, -ptrdiff_t{cbHead});
+    if (cbData != 0 && cbData != cbPastBuffer) return static_cast<uint16_t>(cbData);
+    vFnPutBackHead(lpio, lpbHead, cbHead);
+    return 0;
+}
+
 // Get-next for a text stream: the common line from the buffer, every other
 // through the byte source.
 template <bool fWide>
 inline uint16_t cbFnNextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
-    const uint16_t cbData = cbFnTakeBufferedLine<fWide>(lpRec, lpio);
-    if (cbData != 0) return cbData;
+    const uint32_t cbData = cbFnTakeBufferedLine<fWide>(lpRec, lpio, lpio->ibBuffer);
+    if (cbData != 0 && cbData != cbPastBuffer) return static_cast<uint16_t>(cbData);
+    if (cbData == cbPastBuffer) {
+        const uint16_t cbCarried = cbFnTakeCarriedLine<fWide>(lpRec, lpio, lpdwStatus);
+        if (cbCarried != 0) return cbCarried;
+    }
     return cbFnGetNextByteSource(lpRec, lpdwStatus);
 }
 
