@@ -585,8 +585,35 @@ uint32_t cbFnDecodeTextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) 
 // ends inside it; 0 for one it leaves for any other reason.
 constexpr uint32_t cbPastBuffer = 0x10000;
 
+// Takes a line of input bytes ibStart to ibEnd with cbData bytes of data in
+// the record area, and completes the record as get-next does.
+inline uint16_t cbFnDeliverLine(LINEREC *lpRec, LINEIO *lpio, ptrdiff_t ibStart,
+                                ptrdiff_t ibEnd, uint16_t cbData, uint8_t bCC,
+                                uint8_t bTRC) {
+    const uint16_t cbTaken = static_cast<uint16_t>(ibEnd - ibStart);
+    lpio->ibBuffer = static_cast<uint16_t>(ibEnd);
+    lpio->cbConsumed += cbTaken;
+    lpio->cbRecord = cbTaken;
+    uint8_t *const lpbData = lpRec->abData;
+    if (cbData == 0) lpbData[cbData++] = lpio->bBlank;
+    lpbData[cbData] = 0;
+    vFnStoreRecordHeader(lpRec, bCC != 0 ? bCC : lpio->bDefaultCC, bTRC, cbData);
+    return cbData;
+}
+
+// An empty line: the byte that marked it, before buffer position ib, and one
+// more are dropped. Its one data byte is what the form-feed position stored,
+// else the blank.
+__attribute__((noinline, cold)) uint32_t cbFnTakeEmptyLine(LINEREC *lpRec, LINEIO *lpio,
+                                                           ptrdiff_t ibStart,
+                                                           ptrdiff_t ib, uint16_t cbCount,
+                                                           uint8_t bCC) {
+    if (ib == lpio->cbBuffer) return cbPastBuffer;
+    return cbFnDeliverLine(lpRec, lpio, ibStart, ib + 1, cbCount, bCC, 0);
+}
+
 // The common line, decoded straight from the buffer: it lies there whole with
-// its line end, has text and is no structured field. The same steps as
+// its line end and is no structured field. The same steps as
 // cbFnDecodeTextLine, and completed as get-next completes a record; returns
 // its data length. The line begins at buffer position ibStart, which is
 // negative for a head carried in front of the buffer. fWide: compiled for
@@ -607,26 +634,28 @@ inline uint32_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio, ptrdiff_t ibS
         if (b >= bFirstPrintable || b == bBackspace)
             lpRec->abData[cbCount++] = b == bBackspace ? bAsciiBlank : b;
         else if (b != bFormFeed)
-            return 0;
+            return cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
     }
     if (wFormat & wOptTextCC) {
         if (ib == cbBuffer) return cbPastBuffer;
         const uint8_t b = lpbBuffer[ib++];
-        if (b == 0 || b == bLineFeed || b == bCarriageReturn) return 0;
+        if (b == 0 || b == bLineFeed || b == bCarriageReturn)
+            return cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
         bCC = b;
     }
     if (bCC == bStructuredField) return 0;
     if (wFormat & wOptTRC) {
         if (ib == cbBuffer) return cbPastBuffer;
-        if (lpbBuffer[ib] < bFirstPrintable) return 0;
-        bTRC = lpbBuffer[ib++] & 0x0F;
+        const uint8_t b = lpbBuffer[ib++];
+        if (b < bFirstPrintable)
+            return cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
+        bTRC = b & 0x0F;
     }
     const uint16_t cbRoom = lpio->cbTextLimit - cbCount;
     const bool fBufferEnds = cbBuffer - ib <= cbRoom;  // before the cut
     const uint16_t cbRun = fBufferEnds ? static_cast<uint16_t>(cbBuffer - ib) : cbRoom;
-    uint8_t *const lpbData = lpRec->abData;
     const uint16_t cbText =
-        cbFnCopyBufferedText<fWide>(lpio, lpbData + cbCount, lpbBuffer + ib, cbRun);
+        cbFnCopyBufferedText<fWide>(lpio, lpRec->abData + cbCount, lpbBuffer + ib, cbRun);
     if (cbText >= cbRun) return fBufferEnds ? cbPastBuffer : 0;
     ib += cbText;
     const bool fFormFeedKept = (wFormat & wOptFormFeed) && lpbBuffer[ib] == bFormFeed;
@@ -634,15 +663,7 @@ inline uint32_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio, ptrdiff_t ibS
         if (cbBuffer - ib < 2) return cbPastBuffer;
         ib += 2;
     }
-    const uint16_t cbTaken = static_cast<uint16_t>(ib - ibStart);
-    lpio->ibBuffer = static_cast<uint16_t>(ib);
-    lpio->cbConsumed += cbTaken;
-    lpio->cbRecord = cbTaken;
-    uint16_t cbData = cbCount + cbText;
-    if (cbData == 0) lpbData[cbData++] = lpio->bBlank;
-    lpbData[cbData] = 0;
-    vFnStoreRecordHeader(lpRec, bCC != 0 ? bCC : lpio->bDefaultCC, bTRC, cbData);
-    return cbData;
+    return cbFnDeliverLine(lpRec, lpio, ibStart, ib, cbCount + cbText, bCC, bTRC);
 }
 
 // A line the buffer's end cuts: its head moves to the carry area, the buffer
@@ -663,6 +684,23 @@ inline uint16_t cbFnTakeCarriedLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdw
     return 0;
 }
 
+// Out of line, so that the common line's path keeps its registers.
+__attribute__((noinline)) uint16_t cbFnTakeCarriedNarrowLine(LINEREC *lpRec, LINEIO *lpio,
+                                                             uint32_t *lpdwStatus) {
+    return cbFnTakeCarriedLine<false>(lpRec, lpio, lpdwStatus);
+}
+
+#if defined(__SSE2__)
+__attribute__((target("avx2"), flatten, noinline)) uint16_t cbFnTakeCarriedWideLine(
+    LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    return cbFnTakeCarriedLine<true>(lpRec, lpio, lpdwStatus);
+}
+#else
+uint16_t cbFnTakeCarriedWideLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    return cbFnTakeCarriedNarrowLine(lpRec, lpio, lpdwStatus);
+}
+#endif
+
 // Get-next for a text stream: the common line from the buffer, every other
 // through the byte source.
 template <bool fWide>
@@ -670,7 +708,9 @@ inline uint16_t cbFnNextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus)
     const uint32_t cbData = cbFnTakeBufferedLine<fWide>(lpRec, lpio, lpio->ibBuffer);
     if (cbData != 0 && cbData != cbPastBuffer) return static_cast<uint16_t>(cbData);
     if (cbData == cbPastBuffer) {
-        const uint16_t cbCarried = cbFnTakeCarriedLine<fWide>(lpRec, lpio, lpdwStatus);
+        const uint16_t cbCarried =
+            fWide ? cbFnTakeCarriedWideLine(lpRec, lpio, lpdwStatus)
+                  : cbFnTakeCarriedNarrowLine(lpRec, lpio, lpdwStatus);
         if (cbCarried != 0) return cbCarried;
     }
     return cbFnGetNextByteSource(lpRec, lpdwStatus);
