@@ -30,6 +30,9 @@ constexpr size_t cbVectorSlack = 32;  // a wide vector's bytes, past every room
 // Fixed records up to this length are made whole across a refill.
 constexpr uint16_t cbMaxCarry = 256;
 
+struct LINEIO;
+using lpfnGetNextLine = uint16_t (*)(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus);
+
 struct LINEIO {
     uint16_t cbBuffer;     // valid bytes in abBuffer; 0 once the input is exhausted
     uint16_t ibBuffer;     // next byte to take
@@ -43,7 +46,8 @@ struct LINEIO {
     uint32_t cbRecord;     // input length of the current record; a text line
                            // with its control bytes and line end can pass 65535
     uint16_t cbTextLimit;  // format 0: data bytes at which a text line is cut
-    void *lpAllocation;    // what create allocated, this header in it
+    lpfnGetNextLine lpfnTextGetNext;  // format 0: get-next; else null
+    void *lpAllocation;               // what create allocated, this header in it
     // Formats 1 and 5: the head of a record that the buffer's end cut, moved
     // to this area's end before the refill, so that the record lies whole
     // in front of and in the buffer.

@@ -179,6 +179,8 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
     const bool fText = (wFormat & wFormatCodeMask) == wFormatText;
     lpio->cWholeVectors = cFnWholeVectors(cbMaxRecord + (fText ? 1 : 0));
     lpio->fWideVectors = lpio->cWholeVectors != 0 && fFnHasWideVectors();
+    lpio->lpfnTextGetNext =
+        fText ? lpfnFnTextGetNext(wFormat, lpio->fWideVectors) : nullptr;
     // The record area is defined only after a get-next; clearing its header
     // keeps a premature look at it from reading indeterminate bytes.
     memset(lpRec, 0, sizeof *lpRec + 1);
@@ -206,9 +208,9 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
 VOKDSP_API int32_t fFnVOK32XX_Create(void *, void *, void *) { return 0; }
 
 VOKDSP_API uint16_t cFnVOK32XX_GetNext(LINEREC *lpRec, uint32_t *lpdwStatus) {
-    if (lpRec != nullptr &&
-        (lpFnReaderOf(lpRec)->wFormat & wFormatCodeMask) == wFormatText)
-        return cfnTextLine_GetNext(lpRec, lpFnReaderOf(lpRec), lpdwStatus);
+    if (lpRec != nullptr && lpFnReaderOf(lpRec)->lpfnTextGetNext != nullptr)
+        return lpFnReaderOf(lpRec)->lpfnTextGetNext(lpRec, lpFnReaderOf(lpRec),
+                                                    lpdwStatus);
     return cbFnGetNextRecord(lpRec, lpdwStatus);
 }
 

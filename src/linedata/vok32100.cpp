@@ -612,18 +612,23 @@ __attribute__((noinline, cold)) uint32_t cbFnTakeEmptyLine(LINEREC *lpRec, LINEI
     return cbFnDeliverLine(lpRec, lpio, ibStart, ib + 1, cbCount, bCC, 0);
 }
 
+// A layout (its option bits) that each line of a stream looks up in the
+// reader; get-next is compiled apart for the layouts most streams have.
+constexpr uint16_t wAnyLayout = 0xFFFF;
+
 // The common line, decoded straight from the buffer: it lies there whole with
 // its line end and is no structured field. The same steps as
 // cbFnDecodeTextLine, and completed as get-next completes a record; returns
 // its data length. The line begins at buffer position ibStart, which is
 // negative for a head carried in front of the buffer. fWide: compiled for
-// 32-byte vectors, and the reader copies in them.
-template <bool fWide>
+// 32-byte vectors, and the reader copies in them; wLayout: the option bits
+// of the reader's lines, or wAnyLayout.
+template <bool fWide, uint16_t wLayout>
 inline uint32_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio, ptrdiff_t ibStart) {
     const uint8_t *const lpbBuffer = lpio->abBuffer;
     const ptrdiff_t cbBuffer = lpio->cbBuffer;
     if (ibStart >= cbBuffer) return 0;
-    const uint16_t wFormat = lpio->wFormat;  // not reloaded after each store
+    const uint16_t wFormat = wLayout == wAnyLayout ? lpio->wFormat : wLayout;
     ptrdiff_t ib = ibStart;
     uint16_t cbCount = 0;
     uint8_t bCC = 0;
@@ -678,7 +683,8 @@ inline uint16_t cbFnTakeCarriedLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdw
     memcpy(lpbHead, lpio->abBuffer + lpio->ibBuffer, cbHead);
     uint32_t dwScratch = DSP_OK;
     FillBuffer(lpio, lpdwStatus != nullptr ? lpdwStatus : &dwScratch);
-    const uint32_t cbData = cbFnTakeBufferedLine<fWide>(lpRec, lpio, -ptrdiff_t{cbHead});
+    const uint32_t cbData =
+        cbFnTakeBufferedLine<fWide, wAnyLayout>(lpRec, lpio, -ptrdiff_t{cbHead});
     if (cbData != 0 && cbData != cbPastBuffer) return static_cast<uint16_t>(cbData);
     vFnPutBackHead(lpio, lpbHead, cbHead);
     return 0;
@@ -703,9 +709,10 @@ uint16_t cbFnTakeCarriedWideLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwSta
 
 // Get-next for a text stream: the common line from the buffer, every other
 // through the byte source.
-template <bool fWide>
+template <bool fWide, uint16_t wLayout>
 inline uint16_t cbFnNextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
-    const uint32_t cbData = cbFnTakeBufferedLine<fWide>(lpRec, lpio, lpio->ibBuffer);
+    const uint32_t cbData =
+        cbFnTakeBufferedLine<fWide, wLayout>(lpRec, lpio, lpio->ibBuffer);
     if (cbData != 0 && cbData != cbPastBuffer) return static_cast<uint16_t>(cbData);
     if (cbData == cbPastBuffer) {
         const uint16_t cbCarried =
@@ -716,27 +723,38 @@ inline uint16_t cbFnNextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus)
     return cbFnGetNextByteSource(lpRec, lpdwStatus);
 }
 
+template <uint16_t wLayout>
 __attribute__((noinline)) uint16_t cbFnNextNarrowLine(LINEREC *lpRec, LINEIO *lpio,
                                                       uint32_t *lpdwStatus) {
-    return cbFnNextLine<false>(lpRec, lpio, lpdwStatus);
+    return cbFnNextLine<false, wLayout>(lpRec, lpio, lpdwStatus);
 }
 
 #if defined(__SSE2__)
+template <uint16_t wLayout>
 __attribute__((target("avx2"), flatten, noinline)) uint16_t cbFnNextWideLine(
     LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
-    return cbFnNextLine<true>(lpRec, lpio, lpdwStatus);
+    return cbFnNextLine<true, wLayout>(lpRec, lpio, lpdwStatus);
 }
 #else
+template <uint16_t wLayout>
 uint16_t cbFnNextWideLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
-    return cbFnNextNarrowLine(lpRec, lpio, lpdwStatus);
+    return cbFnNextNarrowLine<wLayout>(lpRec, lpio, lpdwStatus);
 }
 #endif
 
+template <uint16_t wLayout>
+lpfnGetNextLine lpfnFnNextLine(bool fWide) {
+    return fWide ? &cbFnNextWideLine<wLayout> : &cbFnNextNarrowLine<wLayout>;
+}
+
 }  // namespace
 
-uint16_t cfnTextLine_GetNext(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
-    if (lpio->fWideVectors) return cbFnNextWideLine(lpRec, lpio, lpdwStatus);
-    return cbFnNextNarrowLine(lpRec, lpio, lpdwStatus);
+lpfnGetNextLine lpfnFnTextGetNext(uint16_t wFormat, bool fWide) {
+    const uint16_t wLayout = wFormat & (wOptFormFeed | wOptTextCC | wOptTRC);
+    if (wLayout == wOptFormFeed) return lpfnFnNextLine<wOptFormFeed>(fWide);
+    if (wLayout != 0 && (wLayout & ~wOptTextCC) == 0)
+        return lpfnFnNextLine<wOptTextCC>(fWide);
+    return lpfnFnNextLine<wAnyLayout>(fWide);
 }
 
 uint32_t cfnTextRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {

@@ -20,11 +20,12 @@ constexpr uint16_t cbDescriptor = 4;
 // then delivers none and reports DSP_ERR_BAD_RECORD.
 constexpr uint32_t cbNoRecord = 0xFFFFFFFF;
 
-// Format 0: get-next for a text stream, which never fails the reader. The
-// common line, lying whole in the buffer with its line end, with text and no
-// structured field, is decoded straight from the buffer; every other goes
-// through cbFnGetNextByteSource.
-uint16_t cfnTextLine_GetNext(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus);
+// Format 0: get-next for a text stream of this format code and options,
+// compiled for 32-byte vectors when fWide. The common line, lying whole in
+// the buffer with its line end and no structured field, is decoded straight
+// from the buffer; every other goes through cbFnGetNextByteSource. A text
+// stream never fails the reader.
+lpfnGetNextLine lpfnFnTextGetNext(uint16_t wFormat, bool fWide);
 
 // Get-next through the byte source (LineReader.cpp): every record the
 // buffered paths leave, and the null handle.
