@@ -180,7 +180,8 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
     lpio->cWholeVectors = cFnWholeVectors(cbMaxRecord + (fText ? 1 : 0));
     lpio->fWideVectors = lpio->cWholeVectors != 0 && fFnHasWideVectors();
     lpio->lpfnTextGetNext =
-        fText ? lpfnFnTextGetNext(wFormat, lpio->fWideVectors) : nullptr;
+        fText ? lpfnFnTextGetNext(wFormat, lpio->cWholeVectors, lpio->fWideVectors)
+              : nullptr;
     // The record area is defined only after a get-next; clearing its header
     // keeps a premature look at it from reading indeterminate bytes.
     memset(lpRec, 0, sizeof *lpRec + 1);

@@ -435,19 +435,25 @@ __attribute__((noinline)) uint16_t cbFnCopyTextRun(uint8_t *lpbDest,
     return static_cast<uint16_t>(ib);
 }
 
+// What the buffered path returns for a line that the first 128 bytes of its
+// text do not decide: one with a NUL or a backspace there, longer text, or an
+// empty line.
+constexpr uint32_t cbUndecided = 0x20000;
+
 // Copies the text at lpb, at most cbRun bytes, as cbFnCopyTextRun does and
 // returns its length: from the first 128 bytes loaded once when a byte that
-// ends the text comes there before any NUL or backspace.
-template <bool fWide>
-uint16_t cbFnCopyBufferedText(const LINEIO *lpio, uint8_t *lpbDest, const uint8_t *lpb,
+// ends the text comes there before any NUL or backspace. fWindowOnly: those
+// bytes alone decide; cbUndecided when they cannot.
+template <bool fWide, bool fWindowOnly>
+uint32_t cbFnCopyBufferedText(const LINEIO *lpio, uint8_t *lpbDest, const uint8_t *lpb,
                               uint16_t cbRun) {
 #if defined(__SSE2__)
-    if (lpio->cWholeVectors != 0) {
+    if (fWindowOnly || lpio->cWholeVectors != 0) {
         const unsigned cbControl =
             cbFnCopyTextWindow<fWide>(lpbDest, lpb, lpio->cWholeVectors);
         if (cbControl >= cbRun) return cbRun;  // no control byte in the run
-        if (cbControl < cbTextWindow && fFnEndsText(lpb[cbControl]))
-            return static_cast<uint16_t>(cbControl);
+        if (cbControl < cbTextWindow && fFnEndsText(lpb[cbControl])) return cbControl;
+        if (fWindowOnly) return cbUndecided;
     }
 #endif
     return cbFnCopyTextRun(lpbDest, lpb, cbRun);
@@ -623,7 +629,7 @@ constexpr uint16_t wAnyLayout = 0xFFFF;
 // negative for a head carried in front of the buffer. fWide: compiled for
 // 32-byte vectors, and the reader copies in them; wLayout: the option bits
 // of the reader's lines, or wAnyLayout.
-template <bool fWide, uint16_t wLayout>
+template <bool fWide, uint16_t wLayout, bool fWindowOnly>
 inline uint32_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio, ptrdiff_t ibStart) {
     const uint8_t *const lpbBuffer = lpio->abBuffer;
     const ptrdiff_t cbBuffer = lpio->cbBuffer;
@@ -639,13 +645,17 @@ inline uint32_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio, ptrdiff_t ibS
         if (b >= bFirstPrintable || b == bBackspace)
             lpRec->abData[cbCount++] = b == bBackspace ? bAsciiBlank : b;
         else if (b != bFormFeed)
-            return cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
+            return fWindowOnly
+                       ? cbUndecided
+                       : cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
     }
     if (wFormat & wOptTextCC) {
         if (ib == cbBuffer) return cbPastBuffer;
         const uint8_t b = lpbBuffer[ib++];
         if (b == 0 || b == bLineFeed || b == bCarriageReturn)
-            return cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
+            return fWindowOnly
+                       ? cbUndecided
+                       : cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
         bCC = b;
     }
     if (bCC == bStructuredField) return 0;
@@ -653,14 +663,17 @@ inline uint32_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio, ptrdiff_t ibS
         if (ib == cbBuffer) return cbPastBuffer;
         const uint8_t b = lpbBuffer[ib++];
         if (b < bFirstPrintable)
-            return cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
+            return fWindowOnly
+                       ? cbUndecided
+                       : cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
         bTRC = b & 0x0F;
     }
     const uint16_t cbRoom = lpio->cbTextLimit - cbCount;
     const bool fBufferEnds = cbBuffer - ib <= cbRoom;  // before the cut
     const uint16_t cbRun = fBufferEnds ? static_cast<uint16_t>(cbBuffer - ib) : cbRoom;
-    const uint16_t cbText =
-        cbFnCopyBufferedText<fWide>(lpio, lpRec->abData + cbCount, lpbBuffer + ib, cbRun);
+    const uint32_t cbText = cbFnCopyBufferedText<fWide, fWindowOnly>(
+        lpio, lpRec->abData + cbCount, lpbBuffer + ib, cbRun);
+    if (cbText == cbUndecided) return cbUndecided;
     if (cbText >= cbRun) return fBufferEnds ? cbPastBuffer : 0;
     ib += cbText;
     const bool fFormFeedKept = (wFormat & wOptFormFeed) && lpbBuffer[ib] == bFormFeed;
@@ -668,7 +681,8 @@ inline uint32_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio, ptrdiff_t ibS
         if (cbBuffer - ib < 2) return cbPastBuffer;
         ib += 2;
     }
-    return cbFnDeliverLine(lpRec, lpio, ibStart, ib, cbCount + cbText, bCC, bTRC);
+    return cbFnDeliverLine(lpRec, lpio, ibStart, ib,
+                           static_cast<uint16_t>(cbCount + cbText), bCC, bTRC);
 }
 
 // A line the buffer's end cuts: its head moves to the carry area, the buffer
@@ -684,43 +698,63 @@ inline uint16_t cbFnTakeCarriedLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdw
     uint32_t dwScratch = DSP_OK;
     FillBuffer(lpio, lpdwStatus != nullptr ? lpdwStatus : &dwScratch);
     const uint32_t cbData =
-        cbFnTakeBufferedLine<fWide, wAnyLayout>(lpRec, lpio, -ptrdiff_t{cbHead});
+        cbFnTakeBufferedLine<fWide, wAnyLayout, false>(lpRec, lpio, -ptrdiff_t{cbHead});
     if (cbData != 0 && cbData != cbPastBuffer) return static_cast<uint16_t>(cbData);
     vFnPutBackHead(lpio, lpbHead, cbHead);
     return 0;
 }
 
-// Out of line, so that the common line's path keeps its registers.
-__attribute__((noinline)) uint16_t cbFnTakeCarriedNarrowLine(LINEREC *lpRec, LINEIO *lpio,
-                                                             uint32_t *lpdwStatus) {
-    return cbFnTakeCarriedLine<false>(lpRec, lpio, lpdwStatus);
-}
-
-#if defined(__SSE2__)
-__attribute__((target("avx2"), flatten, noinline)) uint16_t cbFnTakeCarriedWideLine(
-    LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
-    return cbFnTakeCarriedLine<true>(lpRec, lpio, lpdwStatus);
-}
-#else
-uint16_t cbFnTakeCarriedWideLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
-    return cbFnTakeCarriedNarrowLine(lpRec, lpio, lpdwStatus);
-}
-#endif
-
-// Get-next for a text stream: the common line from the buffer, every other
-// through the byte source.
-template <bool fWide, uint16_t wLayout>
-inline uint16_t cbFnNextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
-    const uint32_t cbData =
-        cbFnTakeBufferedLine<fWide, wLayout>(lpRec, lpio, lpio->ibBuffer);
-    if (cbData != 0 && cbData != cbPastBuffer) return static_cast<uint16_t>(cbData);
-    if (cbData == cbPastBuffer) {
-        const uint16_t cbCarried =
-            fWide ? cbFnTakeCarriedWideLine(lpRec, lpio, lpdwStatus)
-                  : cbFnTakeCarriedNarrowLine(lpRec, lpio, lpdwStatus);
+// Every line the common line's path leaves, cbCode telling why: a line the
+// window does not decide is taken by the buffered path in full, a line the
+// buffer's end cuts is carried, and the byte source takes every other.
+template <bool fWide>
+inline uint16_t cbFnNextOtherLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus,
+                                  uint32_t cbCode) {
+    if (cbCode == cbUndecided) {
+        cbCode =
+            cbFnTakeBufferedLine<fWide, wAnyLayout, false>(lpRec, lpio, lpio->ibBuffer);
+        if (cbCode != 0 && cbCode != cbPastBuffer) return static_cast<uint16_t>(cbCode);
+    }
+    if (cbCode == cbPastBuffer) {
+        const uint16_t cbCarried = cbFnTakeCarriedLine<fWide>(lpRec, lpio, lpdwStatus);
         if (cbCarried != 0) return cbCarried;
     }
     return cbFnGetNextByteSource(lpRec, lpdwStatus);
+}
+
+// Out of line, so that the common line's path keeps its registers.
+__attribute__((noinline)) uint16_t cbFnNextOtherNarrowLine(LINEREC *lpRec, LINEIO *lpio,
+                                                           uint32_t *lpdwStatus,
+                                                           uint32_t cbCode) {
+    return cbFnNextOtherLine<false>(lpRec, lpio, lpdwStatus, cbCode);
+}
+
+#if defined(__SSE2__)
+__attribute__((target("avx2"), flatten, noinline)) uint16_t cbFnNextOtherWideLine(
+    LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus, uint32_t cbCode) {
+    return cbFnNextOtherLine<true>(lpRec, lpio, lpdwStatus, cbCode);
+}
+#else
+uint16_t cbFnNextOtherWideLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus,
+                               uint32_t cbCode) {
+    return cbFnNextOtherNarrowLine(lpRec, lpio, lpdwStatus, cbCode);
+}
+#endif
+
+// Get-next for a reader that copies by length: every line as an other line.
+uint16_t cbFnNextUnwindowedLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    return cbFnNextOtherNarrowLine(lpRec, lpio, lpdwStatus, cbUndecided);
+}
+
+// Get-next for a text stream: the common line from the buffer, every other
+// out of line.
+template <bool fWide, uint16_t wLayout>
+inline uint16_t cbFnNextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    const uint32_t cbCode =
+        cbFnTakeBufferedLine<fWide, wLayout, true>(lpRec, lpio, lpio->ibBuffer);
+    if (cbCode != 0 && cbCode < cbPastBuffer) return static_cast<uint16_t>(cbCode);
+    return fWide ? cbFnNextOtherWideLine(lpRec, lpio, lpdwStatus, cbCode)
+                 : cbFnNextOtherNarrowLine(lpRec, lpio, lpdwStatus, cbCode);
 }
 
 template <uint16_t wLayout>
@@ -749,7 +783,8 @@ lpfnGetNextLine lpfnFnNextLine(bool fWide) {
 
 }  // namespace
 
-lpfnGetNextLine lpfnFnTextGetNext(uint16_t wFormat, bool fWide) {
+lpfnGetNextLine lpfnFnTextGetNext(uint16_t wFormat, uint8_t cWholeVectors, bool fWide) {
+    if (cWholeVectors == 0) return &cbFnNextUnwindowedLine;
     const uint16_t wLayout = wFormat & (wOptFormFeed | wOptTextCC | wOptTRC);
     if (wLayout == wOptFormFeed) return lpfnFnNextLine<wOptFormFeed>(fWide);
     if (wLayout != 0 && (wLayout & ~wOptTextCC) == 0)

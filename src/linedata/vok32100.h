@@ -20,12 +20,13 @@ constexpr uint16_t cbDescriptor = 4;
 // then delivers none and reports DSP_ERR_BAD_RECORD.
 constexpr uint32_t cbNoRecord = 0xFFFFFFFF;
 
-// Format 0: get-next for a text stream of this format code and options,
-// compiled for 32-byte vectors when fWide. The common line, lying whole in
+// Format 0: get-next for a text stream of this format code and options, for
+// a reader that copies in cWholeVectors whole vectors (0: by length), 32-byte
+// ones when fWide. The common line, lying whole in
 // the buffer with its line end and no structured field, is decoded straight
 // from the buffer; every other goes through cbFnGetNextByteSource. A text
 // stream never fails the reader.
-lpfnGetNextLine lpfnFnTextGetNext(uint16_t wFormat, bool fWide);
+lpfnGetNextLine lpfnFnTextGetNext(uint16_t wFormat, uint8_t cWholeVectors, bool fWide);
 
 // Get-next through the byte source (LineReader.cpp): every record the
 // buffered paths leave, and the null handle.
