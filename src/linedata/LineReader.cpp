@@ -185,8 +185,8 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
     // The record area is defined only after a get-next; clearing its header
     // keeps a premature look at it from reading indeterminate bytes.
     memset(lpRec, 0, sizeof *lpRec + 1);
-    // The text scan reads the buffer in whole 64-byte words, past the bytes
-    // of a short fill; those bits are then masked, but must not be
+    // A text line's first 128 bytes are loaded whole, past the bytes of a
+    // short fill; what lies there never decides a line, but must not be
     // indeterminate.
     memset(lpio->abBuffer, 0, sizeof lpio->abBuffer);
 

@@ -322,30 +322,22 @@ inline TextWindow FnCopyTextWindow(uint8_t *lpbDest, const uint8_t *lpbSource,
     };
     const __m128i v0 = vFnLoad(0), v1 = vFnLoad(16), v2 = vFnLoad(32), v3 = vFnLoad(48);
     const __m128i v4 = vFnLoad(64), v5 = vFnLoad(80), v6 = vFnLoad(96), v7 = vFnLoad(112);
-    switch (cVectors) {
-        default:
-            vFnStore(112, v7);
-            [[fallthrough]];
-        case 7:
-            vFnStore(96, v6);
-            [[fallthrough]];
-        case 6:
-            vFnStore(80, v5);
-            [[fallthrough]];
-        case 5:
-            vFnStore(64, v4);
-            [[fallthrough]];
-        case 4:
-            vFnStore(48, v3);
-            [[fallthrough]];
-        case 3:
-            vFnStore(32, v2);
-            [[fallthrough]];
-        case 2:
-            vFnStore(16, v1);
-            [[fallthrough]];
-        case 1:
-            vFnStore(0, v0);
+    vFnStore(0, v0);
+    if (cVectors > 7) {  // most readers: one test, then the rest
+        vFnStore(16, v1);
+        vFnStore(32, v2);
+        vFnStore(48, v3);
+        vFnStore(64, v4);
+        vFnStore(80, v5);
+        vFnStore(96, v6);
+        vFnStore(112, v7);
+    } else {
+        if (cVectors > 1) vFnStore(16, v1);
+        if (cVectors > 2) vFnStore(32, v2);
+        if (cVectors > 3) vFnStore(48, v3);
+        if (cVectors > 4) vFnStore(64, v4);
+        if (cVectors > 5) vFnStore(80, v5);
+        if (cVectors > 6) vFnStore(96, v6);
     }
     return {qwFnControls(v0, 0) | qwFnControls(v1, 16) | qwFnControls(v2, 32) |
                 qwFnControls(v3, 48),
@@ -369,18 +361,14 @@ __attribute__((target("avx2"))) inline TextWindow FnCopyWideTextWindow(
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(lpbDest + ib), v);
     };
     const __m256i v0 = vFnLoad(0), v1 = vFnLoad(32), v2 = vFnLoad(64), v3 = vFnLoad(96);
-    switch ((cVectors + 1) / 2) {
-        default:
-            vFnStore(96, v3);
-            [[fallthrough]];
-        case 3:
-            vFnStore(64, v2);
-            [[fallthrough]];
-        case 2:
-            vFnStore(32, v1);
-            [[fallthrough]];
-        case 1:
-            vFnStore(0, v0);
+    vFnStore(0, v0);
+    if (cVectors > 6) {  // most readers: one test, then the rest
+        vFnStore(32, v1);
+        vFnStore(64, v2);
+        vFnStore(96, v3);
+    } else {
+        if (cVectors > 2) vFnStore(32, v1);
+        if (cVectors > 4) vFnStore(64, v2);
     }
     const uint64_t qwNear = qwFnControls(v0) | qwFnControls(v1) << 32;
     return {qwNear, qwFnControls(v2) | qwFnControls(v3) << 32};
@@ -389,7 +377,7 @@ __attribute__((target("avx2"))) inline TextWindow FnCopyWideTextWindow(
 constexpr unsigned cbTextWindow = 128;
 
 // Copies the text at lpb in the reader's whole vectors (cVectors of 16 bytes,
-// some 0) and returns the offset of its first byte below 0x20 among the
+// at least one) and returns the offset of its first byte below 0x20 among the
 // first cbTextWindow, or cbTextWindow when there is none.
 template <bool fWide>
 unsigned cbFnCopyTextWindow(uint8_t *lpbDest, const uint8_t *lpb, unsigned cVectors) {
@@ -588,7 +576,7 @@ uint32_t cbFnDecodeTextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) 
 }
 
 // What the buffered path returns for a line it leaves because the buffer
-// ends inside it; 0 for one it leaves for any other reason.
+// ends inside it; 0 for one it leaves to the byte source.
 constexpr uint32_t cbPastBuffer = 0x10000;
 
 // Takes a line of input bytes ibStart to ibEnd with cbData bytes of data in
