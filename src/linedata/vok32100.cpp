@@ -374,11 +374,10 @@ __attribute__((target("avx2"))) inline TextWindow FnCopyWideTextWindow(
     return {qwNear, qwFnControls(v2) | qwFnControls(v3) << 32};
 }
 
-constexpr unsigned cbTextWindow = 128;
-
 // Copies the text at lpb in the reader's whole vectors (cVectors of 16 bytes,
 // at least one) and returns the offset of its first byte below 0x20 among the
-// first cbTextWindow, or cbTextWindow when there is none.
+// first 128; 127, a byte that is none, when there is none. Selected without a
+// branch: where a line ends is not predictable.
 template <bool fWide>
 unsigned cbFnCopyTextWindow(uint8_t *lpbDest, const uint8_t *lpb, unsigned cVectors) {
     TextWindow window;
@@ -386,10 +385,13 @@ unsigned cbFnCopyTextWindow(uint8_t *lpbDest, const uint8_t *lpb, unsigned cVect
         window = FnCopyWideTextWindow(lpbDest, lpb, cVectors);
     else
         window = FnCopyTextWindow(lpbDest, lpb, cVectors);
-    if (window.qwNear != 0) return static_cast<unsigned>(__builtin_ctzll(window.qwNear));
-    if (window.qwFar != 0)
-        return 64 + static_cast<unsigned>(__builtin_ctzll(window.qwFar));
-    return cbTextWindow;
+    // The far word is chosen by a mask the compiler cannot see through: it
+    // would otherwise branch on where the line ends, which no predictor knows.
+    uint64_t qwFarMask = 0 - uint64_t{window.qwNear == 0};
+    __asm__ volatile("" : "+r"(qwFarMask));
+    const uint64_t qw = window.qwNear | (window.qwFar & qwFarMask) | uint64_t{1} << 63;
+    return static_cast<unsigned>(__builtin_ctzll(qw)) +
+           static_cast<unsigned>(qwFarMask & 64);
 }
 #endif
 
@@ -440,7 +442,7 @@ uint32_t cbFnCopyBufferedText(const LINEIO *lpio, uint8_t *lpbDest, const uint8_
         const unsigned cbControl =
             cbFnCopyTextWindow<fWide>(lpbDest, lpb, lpio->cWholeVectors);
         if (cbControl >= cbRun) return cbRun;  // no control byte in the run
-        if (cbControl < cbTextWindow && fFnEndsText(lpb[cbControl])) return cbControl;
+        if (fFnEndsText(lpb[cbControl])) return cbControl;
         if (fWindowOnly) return cbUndecided;
     }
 #endif
