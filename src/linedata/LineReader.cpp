@@ -93,20 +93,6 @@ uint16_t cbFnRefuseRecord(LINEREC *lpRec, uint32_t *lpdwStatus) {
     return 0;
 }
 
-// Get-next for the record formats: the common record decoded straight from
-// the buffer, every other through the byte source.
-__attribute__((noinline)) uint16_t cbFnGetNextRecord(LINEREC *lpRec,
-                                                     uint32_t *lpdwStatus) {
-    if (lpRec != nullptr) {
-        LINEIO *lpio = lpFnReaderOf(lpRec);
-        if (!lpio->fFailed && lpio->ibBuffer < lpio->cbBuffer) {
-            const uint16_t cbData = cbFnGetBufferedRecord(lpRec, lpio);
-            if (cbData != 0) return cbData;
-        }
-    }
-    return cbFnGetNextByteSource(lpRec, lpdwStatus);
-}
-
 }  // namespace
 
 __attribute__((noinline)) uint16_t cbFnGetNextByteSource(LINEREC *lpRec,
@@ -209,10 +195,16 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
 VOKDSP_API int32_t fFnVOK32XX_Create(void *, void *, void *) { return 0; }
 
 VOKDSP_API uint16_t cFnVOK32XX_GetNext(LINEREC *lpRec, uint32_t *lpdwStatus) {
-    if (lpRec != nullptr && lpFnReaderOf(lpRec)->lpfnTextGetNext != nullptr)
-        return lpFnReaderOf(lpRec)->lpfnTextGetNext(lpRec, lpFnReaderOf(lpRec),
-                                                    lpdwStatus);
-    return cbFnGetNextRecord(lpRec, lpdwStatus);
+    if (lpRec != nullptr) {
+        LINEIO *lpio = lpFnReaderOf(lpRec);
+        if (lpio->lpfnTextGetNext != nullptr)
+            return lpio->lpfnTextGetNext(lpRec, lpio, lpdwStatus);
+        if (!lpio->fFailed && lpio->ibBuffer < lpio->cbBuffer) {
+            const uint16_t cbData = cbFnGetBufferedRecord(lpRec, lpio);
+            if (cbData != 0) return cbData;
+        }
+    }
+    return cbFnGetNextByteSource(lpRec, lpdwStatus);
 }
 
 VOKDSP_API int32_t fFnVOK32XX_Destroy(LINEREC *lpRec, void *lpJob) {
