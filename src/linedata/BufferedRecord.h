@@ -80,8 +80,10 @@ inline uint16_t cbFnFinishWideBuffered(LINEREC *lpRec, const LINEIO *lpio,
 // The record's cbLeft bytes at lpb after its descriptor, already taken:
 // carriage control and TRC as the options select, then the data, NULs as
 // blanks; completed as get-next completes every record.
-inline uint16_t cbFnDeliverBuffered(LINEREC *lpRec, const LINEIO *lpio,
-                                    const uint8_t *lpb, uint16_t cbLeft) {
+__attribute__((always_inline)) inline uint16_t cbFnDeliverBuffered(LINEREC *lpRec,
+                                                                   const LINEIO *lpio,
+                                                                   const uint8_t *lpb,
+                                                                   uint16_t cbLeft) {
     uint8_t bCC = 0;
     uint8_t bTRC = 0;
     if (cbFnTakePrefixBytes(bCC, bTRC, lpRec->abData, lpio, &cbLeft,
@@ -95,7 +97,8 @@ inline uint16_t cbFnDeliverBuffered(LINEREC *lpRec, const LINEIO *lpio,
 // Delivers the next record when it lies whole in the buffer and returns its
 // data length; 0, with nothing taken, for every other record. Due only while
 // the buffer holds bytes and the reader has not failed.
-inline uint16_t cbFnGetBufferedRecord(LINEREC *lpRec, LINEIO *lpio) {
+__attribute__((always_inline)) inline uint16_t cbFnGetBufferedRecord(LINEREC *lpRec,
+                                                                     LINEIO *lpio) {
     uint16_t cbInput;
     uint16_t cbDescriptorLength = cbDescriptor;
     // Tests rather than a jump table: one well-predicted branch each.
@@ -108,13 +111,11 @@ inline uint16_t cbFnGetBufferedRecord(LINEREC *lpRec, LINEIO *lpio) {
     } else if (wCode == wFormatVariable) {
         cbInput = cbFnBufferedDescribed(lpio, UINT16_MAX);
         if (cbInput == 0) return 0;
-    } else if (wCode == wFormatVarBlocked) {
+    } else {  // blocked: create refused every other code, get-next takes text
         cbInput =
             lpio->cbBlockLeft != 0 ? cbFnBufferedDescribed(lpio, lpio->cbBlockLeft) : 0;
         if (cbInput == 0) return 0;
         lpio->cbBlockLeft -= cbInput;
-    } else {  // text: create refused every other code
-        return cfnBufferedTextLine_Get(lpRec, lpio);
     }
     const uint8_t *const lpb = lpio->abBuffer + lpio->ibBuffer + cbDescriptorLength;
     vFnTake(lpio, cbInput);

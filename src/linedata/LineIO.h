@@ -30,6 +30,9 @@ constexpr size_t cbVectorSlack = 32;  // a wide vector's bytes, past every room
 // Fixed records up to this length are made whole across a refill.
 constexpr uint16_t cbMaxCarry = 256;
 
+struct LINEIO;
+using lpfnGetNextLine = uint16_t (*)(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus);
+
 struct LINEIO {
     uint16_t cbBuffer;     // valid bytes in abBuffer; 0 once the input is exhausted
     uint16_t ibBuffer;     // next byte to take
@@ -39,13 +42,12 @@ struct LINEIO {
     uint16_t cbMaxRecord;  // maximum record length
     lpfnReadBlock lpfnRead;
     void *lpContext;
-    uint32_t cbConsumed;  // input bytes taken so far
-    uint32_t cbRecord;    // input length of the current record; a text line
-                          // with its control bytes and line end can pass 65535
-    void *lpAllocation;   // what create allocated, this header in it
-    // Format 0: bit i set where abBuffer[i] is below 0x20, or i >= cbBuffer;
-    // then the words a 128-bit window from the buffer's end reaches, all set.
-    uint64_t aqwControls[cbReadBlock / 64 + 3];
+    uint32_t cbConsumed;   // input bytes taken so far
+    uint32_t cbRecord;     // input length of the current record; a text line
+                           // with its control bytes and line end can pass 65535
+    uint16_t cbTextLimit;  // format 0: data bytes at which a text line is cut
+    lpfnGetNextLine lpfnTextGetNext;  // format 0: get-next; else null
+    void *lpAllocation;               // what create allocated, this header in it
     // Formats 1 and 5: the head of a record that the buffer's end cut, moved
     // to this area's end before the refill, so that the record lies whole
     // in front of and in the buffer.
@@ -58,7 +60,6 @@ struct LINEIO {
     uint8_t bBlank;      // what a NUL data byte and an empty record become
     uint8_t bDefaultCC;  // the carriage control of a record that brings none
     uint8_t cWholeVectors;  // vectors a buffered record is copied in; 0: by its length
-    bool fFillScanned;      // format 0: aqwControls describes the buffer as filled
     bool fWideVectors;      // ... and that by pairs, in 32-byte vectors
     bool fEndHeld;          // the next fill finds the end of input without asking:
                             // a fill saw it behind bytes put back in front of it
@@ -183,7 +184,6 @@ inline uint16_t FillBuffer(LINEIO *lpio, uint32_t *lpdwStatus) {
                                                        lpio->lpContext, lpdwStatus);
     lpio->fEndHeld = false;
     lpio->ibBuffer = 0;
-    lpio->fFillScanned = false;
     return lpio->cbBuffer;
 }
 

@@ -3,6 +3,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+
 #include "BufferedRecord.h"
 #include "LineIO.h"
 #include "Status.h"
@@ -91,7 +93,8 @@ uint16_t cbFnRefuseRecord(LINEREC *lpRec, uint32_t *lpdwStatus) {
     return 0;
 }
 
-// Every record the buffered path leaves, and the null handle.
+}  // namespace
+
 __attribute__((noinline)) uint16_t cbFnGetNextByteSource(LINEREC *lpRec,
                                                          uint32_t *lpdwStatus) {
     uint32_t dwScratch = DSP_OK;
@@ -108,7 +111,6 @@ __attribute__((noinline)) uint16_t cbFnGetNextByteSource(LINEREC *lpRec,
     return cbFnCompleteRecord(lpRec, lpio, cbResult, lpio->cbBuffer != 0);
 }
 
-}  // namespace
 }  // namespace vokdsp
 
 using namespace vokdsp;
@@ -158,14 +160,19 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
     lpio->bBlank = bFnBlank(lpio);
     lpio->bDefaultCC = bFnDefaultCC(lpio);
     // A text line's data can hold one byte more than the maximum.
+    lpio->cbTextLimit =
+        static_cast<uint16_t>(std::min<uint32_t>(cbMaxRecord + 1u, UINT16_MAX));
     const bool fText = (wFormat & wFormatCodeMask) == wFormatText;
     lpio->cWholeVectors = cFnWholeVectors(cbMaxRecord + (fText ? 1 : 0));
     lpio->fWideVectors = lpio->cWholeVectors != 0 && fFnHasWideVectors();
+    lpio->lpfnTextGetNext =
+        fText ? lpfnFnTextGetNext(wFormat, lpio->cWholeVectors, lpio->fWideVectors)
+              : nullptr;
     // The record area is defined only after a get-next; clearing its header
     // keeps a premature look at it from reading indeterminate bytes.
     memset(lpRec, 0, sizeof *lpRec + 1);
-    // The text scan reads the buffer in whole 64-byte words, past the bytes
-    // of a short fill; those bits are then masked, but must not be
+    // A text line's first 128 bytes are loaded whole, past the bytes of a
+    // short fill; what lies there never decides a line, but must not be
     // indeterminate.
     memset(lpio->abBuffer, 0, sizeof lpio->abBuffer);
 
@@ -190,6 +197,8 @@ VOKDSP_API int32_t fFnVOK32XX_Create(void *, void *, void *) { return 0; }
 VOKDSP_API uint16_t cFnVOK32XX_GetNext(LINEREC *lpRec, uint32_t *lpdwStatus) {
     if (lpRec != nullptr) {
         LINEIO *lpio = lpFnReaderOf(lpRec);
+        if (lpio->lpfnTextGetNext != nullptr)
+            return lpio->lpfnTextGetNext(lpRec, lpio, lpdwStatus);
         if (!lpio->fFailed && lpio->ibBuffer < lpio->cbBuffer) {
             const uint16_t cbData = cbFnGetBufferedRecord(lpRec, lpio);
             if (cbData != 0) return cbData;

@@ -4,7 +4,6 @@
 #include <stdio.h>
 
 #include <algorithm>
-#include <iterator>
 
 #include "BufferedRecord.h"
 #include "MVXError.h"
@@ -298,100 +297,101 @@ unsigned nFnCopyTextVector(uint8_t *lpbDest, const uint8_t *lpbSource) {
 #endif
 
 #if defined(__SSE2__)
-// Marks every position past the fill in aqwControls, whose first cWords
-// words describe the filled bytes.
-void vFnMarkPastFill(LINEIO *lpio, size_t cWords) {
-    if (lpio->cbBuffer % 64 != 0)
-        lpio->aqwControls[cWords - 1] |= ~0ull << (lpio->cbBuffer % 64);
-    for (size_t iWord = cWords; iWord < std::size(lpio->aqwControls); ++iWord)
-        lpio->aqwControls[iWord] = ~0ull;
-    lpio->fFillScanned = true;
-}
+// The control bytes of the first 128 bytes of a text: bit i of qwNear set
+// where byte i is below 0x20, of qwFar where byte 64 + i is.
+struct TextWindow {
+    uint64_t qwNear;
+    uint64_t qwFar;
+};
 
-// Marks the control bytes of the buffer as filled in aqwControls, and every
-// position past its end.
-void vFnScanControls(LINEIO *lpio) {
+// Loads the first 128 bytes at lpbSource once, stores the first cVectors
+// 16-byte vectors of them (at most 8) at lpbDest and marks their control bytes.
+inline TextWindow FnCopyTextWindow(uint8_t *lpbDest, const uint8_t *lpbSource,
+                                   unsigned cVectors) {
     const __m128i vLastControl = _mm_set1_epi8(static_cast<char>(bFirstPrintable - 1));
-    const size_t cWords = (size_t{lpio->cbBuffer} + 63) / 64;
-    for (size_t iWord = 0; iWord < cWords; ++iWord) {
-        uint64_t qw = 0;
-        for (size_t iPart = 0; iPart < 4; ++iPart) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(
-                lpio->abBuffer + iWord * 64 + iPart * 16));
-            const __m128i vControl = _mm_cmpeq_epi8(_mm_min_epu8(v, vLastControl), v);
-            qw |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(vControl))}
-                  << (iPart * 16);
-        }
-        lpio->aqwControls[iWord] = qw;
-    }
-    vFnMarkPastFill(lpio, cWords);
-}
-
-// The same in 32-byte vectors, for processors that have them.
-__attribute__((target("avx2"), noinline)) void vFnScanControlsWide(LINEIO *lpio) {
-    const __m256i vLastControl = _mm256_set1_epi8(static_cast<char>(bFirstPrintable - 1));
-    const auto nFnControls = [&vLastControl](const uint8_t *lpb)
-        __attribute__((target("avx2"))) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(lpb));
-        return static_cast<uint32_t>(
-            _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(v, vLastControl), v)));
+    const auto vFnLoad = [lpbSource](size_t ib) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpbSource + ib));
     };
-    const size_t cWords = (size_t{lpio->cbBuffer} + 63) / 64;
-    for (size_t iWord = 0; iWord < cWords; ++iWord) {
-        const uint8_t *const lpb = lpio->abBuffer + iWord * 64;
-        lpio->aqwControls[iWord] =
-            uint64_t{nFnControls(lpb)} | uint64_t{nFnControls(lpb + 32)} << 32;
+    const auto qwFnControls = [&vLastControl](__m128i v, unsigned nShift) {
+        return uint64_t{static_cast<uint16_t>(
+                   _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, vLastControl), v)))}
+               << nShift;
+    };
+    const auto vFnStore = [lpbDest](size_t ib, __m128i v) {
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(lpbDest + ib), v);
+    };
+    const __m128i v0 = vFnLoad(0), v1 = vFnLoad(16), v2 = vFnLoad(32), v3 = vFnLoad(48);
+    const __m128i v4 = vFnLoad(64), v5 = vFnLoad(80), v6 = vFnLoad(96), v7 = vFnLoad(112);
+    vFnStore(0, v0);
+    if (cVectors > 7) {  // most readers: one test, then the rest
+        vFnStore(16, v1);
+        vFnStore(32, v2);
+        vFnStore(48, v3);
+        vFnStore(64, v4);
+        vFnStore(80, v5);
+        vFnStore(96, v6);
+        vFnStore(112, v7);
+    } else {
+        if (cVectors > 1) vFnStore(16, v1);
+        if (cVectors > 2) vFnStore(32, v2);
+        if (cVectors > 3) vFnStore(48, v3);
+        if (cVectors > 4) vFnStore(64, v4);
+        if (cVectors > 5) vFnStore(80, v5);
+        if (cVectors > 6) vFnStore(96, v6);
     }
-    vFnMarkPastFill(lpio, cWords);
+    return {qwFnControls(v0, 0) | qwFnControls(v1, 16) | qwFnControls(v2, 32) |
+                qwFnControls(v3, 48),
+            qwFnControls(v4, 0) | qwFnControls(v5, 16) | qwFnControls(v6, 32) |
+                qwFnControls(v7, 48)};
 }
 
-// The 64 control bits from buffer position ib on.
-uint64_t qwFnControlsFrom(const LINEIO *lpio, size_t ib) {
-    const uint64_t *lpqw = lpio->aqwControls + ib / 64;
-    const unsigned nShift = ib % 64;
-    return (lpqw[0] >> nShift) | ((lpqw[1] << 1) << (63 - nShift));
-}
-
-// The distance from lpb to the first byte below 0x20 after it, when that
-// lies within 128 bytes and ends the text; else the byte-wise copy decides.
-bool fFnFindTextEnd(LINEIO *lpio, const uint8_t *lpb, uint16_t *lpcbText) {
-    if (!lpio->fFillScanned) {
-        if (lpio->fWideVectors)
-            vFnScanControlsWide(lpio);
-        else
-            vFnScanControls(lpio);
+// The same in 32-byte vectors, storing (cVectors + 1) / 2 of them (at most 4).
+__attribute__((target("avx2"))) inline TextWindow FnCopyWideTextWindow(
+    uint8_t *lpbDest, const uint8_t *lpbSource, unsigned cVectors) {
+    const __m256i vLastControl = _mm256_set1_epi8(static_cast<char>(bFirstPrintable - 1));
+    const auto vFnLoad = [lpbSource](size_t ib) __attribute__((target("avx2"))) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(lpbSource + ib));
+    };
+    const auto qwFnControls = [&vLastControl](__m256i v) __attribute__((target("avx2"))) {
+        return uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(
+            _mm256_cmpeq_epi8(_mm256_min_epu8(v, vLastControl), v)))};
+    };
+    const auto vFnStore = [lpbDest](size_t ib, __m256i v)
+        __attribute__((target("avx2"))) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(lpbDest + ib), v);
+    };
+    const __m256i v0 = vFnLoad(0), v1 = vFnLoad(32), v2 = vFnLoad(64), v3 = vFnLoad(96);
+    vFnStore(0, v0);
+    if (cVectors > 6) {  // most readers: one test, then the rest
+        vFnStore(32, v1);
+        vFnStore(64, v2);
+        vFnStore(96, v3);
+    } else {
+        if (cVectors > 2) vFnStore(32, v1);
+        if (cVectors > 4) vFnStore(64, v2);
     }
-    const size_t ib = static_cast<size_t>(lpb - lpio->abBuffer);
-    const uint64_t qwNear = qwFnControlsFrom(lpio, ib);
-    const uint64_t qwFar = qwFnControlsFrom(lpio, ib + 64);
-    if ((qwNear | qwFar) == 0) return false;
-    const unsigned cb =
-        static_cast<unsigned>(__builtin_ctzll(qwNear != 0 ? qwNear : qwFar)) +
-        (qwNear != 0 ? 0 : 64);
-    *lpcbText = static_cast<uint16_t>(cb);
-    return fFnEndsText(lpb[cb]);
+    const uint64_t qwNear = qwFnControls(v0) | qwFnControls(v1) << 32;
+    return {qwNear, qwFnControls(v2) | qwFnControls(v3) << 32};
 }
 
-// Copies cVectors whole vectors of text that holds no byte below 0x20.
-void vFnCopyPlainVectors(uint8_t *lpbDest, const uint8_t *lpbSource, unsigned cVectors) {
-    VOKDSP_EACH_STEP(
-        cVectors, sizeof(__m128i),
-        _mm_storeu_si128(
-            reinterpret_cast<__m128i *>(lpbDest + ib),
-            _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpbSource + ib))));
-}
-
-// The text from lpb to its end, when the control scan finds it and copies it
-// in whole vectors; false, with the line's bytes left for the byte-wise copy.
-bool fFnCopyScannedText(LINEIO *lpio, uint8_t *lpbDest, const uint8_t *lpb,
-                        uint16_t *lpcbText) {
-    if (lpio->cWholeVectors == 0 || !fFnFindTextEnd(lpio, lpb, lpcbText)) return false;
-    vFnCopyPlainVectors(lpbDest, lpb, lpio->cWholeVectors);
-    return true;
-}
-#else
-bool fFnCopyScannedText(LINEIO *, uint8_t *, const uint8_t *, uint16_t *) {
-    return false;
+// Copies the text at lpb in the reader's whole vectors (cVectors of 16 bytes,
+// at least one) and returns the offset of its first byte below 0x20 among the
+// first 128; 127, a byte that is none, when there is none. Selected without a
+// branch: where a line ends is not predictable.
+template <bool fWide>
+unsigned cbFnCopyTextWindow(uint8_t *lpbDest, const uint8_t *lpb, unsigned cVectors) {
+    TextWindow window;
+    if constexpr (fWide)
+        window = FnCopyWideTextWindow(lpbDest, lpb, cVectors);
+    else
+        window = FnCopyTextWindow(lpbDest, lpb, cVectors);
+    // The far word is chosen by a mask the compiler cannot see through: it
+    // would otherwise branch on where the line ends, which no predictor knows.
+    uint64_t qwFarMask = 0 - uint64_t{window.qwNear == 0};
+    __asm__ volatile("" : "+r"(qwFarMask));
+    const uint64_t qw = window.qwNear | (window.qwFar & qwFarMask) | uint64_t{1} << 63;
+    return static_cast<unsigned>(__builtin_ctzll(qw)) +
+           static_cast<unsigned>(qwFarMask & 64);
 }
 #endif
 
@@ -399,7 +399,9 @@ bool fFnCopyScannedText(LINEIO *, uint8_t *, const uint8_t *, uint16_t *) {
 // most cb bytes, NUL and backspace as blanks. Returns the bytes copied. Runs
 // of printable bytes go over in vectors or words; a word that holds a control
 // byte is taken byte by byte.
-uint16_t cbFnCopyTextRun(uint8_t *lpbDest, const uint8_t *lpbSource, uint16_t cb) {
+__attribute__((noinline)) uint16_t cbFnCopyTextRun(uint8_t *lpbDest,
+                                                   const uint8_t *lpbSource,
+                                                   uint16_t cb) {
     size_t ib = 0;
 #if defined(__SSE2__)
     for (; ib + sizeof(__m128i) <= cb; ib += sizeof(__m128i)) {
@@ -423,12 +425,36 @@ uint16_t cbFnCopyTextRun(uint8_t *lpbDest, const uint8_t *lpbSource, uint16_t cb
     return static_cast<uint16_t>(ib);
 }
 
+// What the buffered path returns for a line that the first 128 bytes of its
+// text do not decide: one with a NUL or a backspace there, longer text, or an
+// empty line.
+constexpr uint32_t cbUndecided = 0x20000;
+
+// Copies the text at lpb, at most cbRun bytes, as cbFnCopyTextRun does and
+// returns its length: from the first 128 bytes loaded once when a byte that
+// ends the text comes there before any NUL or backspace. fWindowOnly: those
+// bytes alone decide; cbUndecided when they cannot.
+template <bool fWide, bool fWindowOnly>
+uint32_t cbFnCopyBufferedText(const LINEIO *lpio, uint8_t *lpbDest, const uint8_t *lpb,
+                              uint16_t cbRun) {
+#if defined(__SSE2__)
+    if (fWindowOnly || lpio->cWholeVectors != 0) {
+        const unsigned cbControl =
+            cbFnCopyTextWindow<fWide>(lpbDest, lpb, lpio->cWholeVectors);
+        if (cbControl >= cbRun) return cbRun;  // no control byte in the run
+        if (fFnEndsText(lpb[cbControl])) return cbControl;
+        if (fWindowOnly) return cbUndecided;
+    }
+#endif
+    return cbFnCopyTextRun(lpbDest, lpb, cbRun);
+}
+
 // Copies text up to the byte that ends it, the end of input, or the cut at
 // cbMaxRecord + 1 data bytes (at most 65535), a data byte from the form-feed
 // position included. The buffer is refilled once its last byte is taken.
 uint32_t cbFnCopyLineText(LINEREC *lpRec, LINEIO *lpio, uint32_t cbCount,
                           uint32_t *lpdwStatus) {
-    const uint32_t cbLimit = std::min<uint32_t>(lpio->cbMaxRecord + 1u, cbMaxCount);
+    const uint32_t cbLimit = lpio->cbTextLimit;
     for (;;) {
         const uint16_t cbAvail = lpio->cbBuffer - lpio->ibBuffer;
         const uint16_t cbRun =
@@ -551,62 +577,209 @@ uint32_t cbFnDecodeTextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) 
     return cbCount;
 }
 
+// What the buffered path returns for a line it leaves because the buffer
+// ends inside it; 0 for one it leaves to the byte source.
+constexpr uint32_t cbPastBuffer = 0x10000;
+
+// Takes a line of input bytes ibStart to ibEnd with cbData bytes of data in
+// the record area, and completes the record as get-next does.
+inline uint16_t cbFnDeliverLine(LINEREC *lpRec, LINEIO *lpio, ptrdiff_t ibStart,
+                                ptrdiff_t ibEnd, uint16_t cbData, uint8_t bCC,
+                                uint8_t bTRC) {
+    const uint16_t cbTaken = static_cast<uint16_t>(ibEnd - ibStart);
+    lpio->ibBuffer = static_cast<uint16_t>(ibEnd);
+    lpio->cbConsumed += cbTaken;
+    lpio->cbRecord = cbTaken;
+    uint8_t *const lpbData = lpRec->abData;
+    if (cbData == 0) lpbData[cbData++] = lpio->bBlank;
+    lpbData[cbData] = 0;
+    vFnStoreRecordHeader(lpRec, bCC != 0 ? bCC : lpio->bDefaultCC, bTRC, cbData);
+    return cbData;
+}
+
+// An empty line: the byte that marked it, before buffer position ib, and one
+// more are dropped. Its one data byte is what the form-feed position stored,
+// else the blank.
+__attribute__((noinline, cold)) uint32_t cbFnTakeEmptyLine(LINEREC *lpRec, LINEIO *lpio,
+                                                           ptrdiff_t ibStart,
+                                                           ptrdiff_t ib, uint16_t cbCount,
+                                                           uint8_t bCC) {
+    if (ib == lpio->cbBuffer) return cbPastBuffer;
+    return cbFnDeliverLine(lpRec, lpio, ibStart, ib + 1, cbCount, bCC, 0);
+}
+
+// A layout (its option bits) that each line of a stream looks up in the
+// reader; get-next is compiled apart for the layouts most streams have.
+constexpr uint16_t wAnyLayout = 0xFFFF;
+
 // The common line, decoded straight from the buffer: it lies there whole with
-// its line end, has text and is no structured field. The same steps as
-// cbFnDecodeTextLine; false, with nothing taken, for every other line.
-bool fFnDecodeBufferedTextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpcbCount) {
-    const uint8_t *lpb = lpio->abBuffer + lpio->ibBuffer;
-    const uint8_t *const lpbEnd = lpio->abBuffer + lpio->cbBuffer;
-    const uint8_t *const lpbStart = lpb;
-    uint32_t cbCount = 0;
-    if (fFnOption(lpio, wOptFormFeed)) {
-        const uint8_t b = *lpb++;  // the caller saw a byte in the buffer
-        lpRec->bCC = b == bFormFeed ? bNewPageCC : bAsciiBlank;
+// its line end and is no structured field. The same steps as
+// cbFnDecodeTextLine, and completed as get-next completes a record; returns
+// its data length. The line begins at buffer position ibStart, which is
+// negative for a head carried in front of the buffer. fWide: compiled for
+// 32-byte vectors, and the reader copies in them; wLayout: the option bits
+// of the reader's lines, or wAnyLayout.
+template <bool fWide, uint16_t wLayout, bool fWindowOnly>
+inline uint32_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio, ptrdiff_t ibStart) {
+    const uint8_t *const lpbBuffer = lpio->abBuffer;
+    const ptrdiff_t cbBuffer = lpio->cbBuffer;
+    if (ibStart >= cbBuffer) return 0;
+    const uint16_t wFormat = wLayout == wAnyLayout ? lpio->wFormat : wLayout;
+    ptrdiff_t ib = ibStart;
+    uint16_t cbCount = 0;
+    uint8_t bCC = 0;
+    uint8_t bTRC = 0;
+    if (wFormat & wOptFormFeed) {
+        const uint8_t b = lpbBuffer[ib++];
+        bCC = b == bFormFeed ? bNewPageCC : bAsciiBlank;
         if (b >= bFirstPrintable || b == bBackspace)
             lpRec->abData[cbCount++] = b == bBackspace ? bAsciiBlank : b;
         else if (b != bFormFeed)
-            return false;
+            return fWindowOnly
+                       ? cbUndecided
+                       : cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
     }
-    if (fFnOption(lpio, wOptTextCC)) {
-        if (lpb == lpbEnd || *lpb == 0 || *lpb == bLineFeed || *lpb == bCarriageReturn)
-            return false;
-        lpRec->bCC = *lpb++;
+    if (wFormat & wOptTextCC) {
+        if (ib == cbBuffer) return cbPastBuffer;
+        const uint8_t b = lpbBuffer[ib++];
+        if (b == 0 || b == bLineFeed || b == bCarriageReturn)
+            return fWindowOnly
+                       ? cbUndecided
+                       : cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
+        bCC = b;
     }
-    if (lpRec->bCC == bStructuredField) return false;
-    if (fFnOption(lpio, wOptTRC)) {
-        if (lpb == lpbEnd || *lpb < bFirstPrintable) return false;
-        lpRec->bTRC = *lpb++ & 0x0F;
+    if (bCC == bStructuredField) return 0;
+    if (wFormat & wOptTRC) {
+        if (ib == cbBuffer) return cbPastBuffer;
+        const uint8_t b = lpbBuffer[ib++];
+        if (b < bFirstPrintable)
+            return fWindowOnly
+                       ? cbUndecided
+                       : cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
+        bTRC = b & 0x0F;
     }
-    const uint32_t cbLimit = std::min<uint32_t>(lpio->cbMaxRecord + 1u, cbMaxCount);
-    const uint16_t cbRun =
-        static_cast<uint16_t>(std::min<uint32_t>(lpbEnd - lpb, cbLimit - cbCount));
-    uint16_t cbText;
-    if (!fFnCopyScannedText(lpio, lpRec->abData + cbCount, lpb, &cbText))
-        cbText = cbFnCopyTextRun(lpRec->abData + cbCount, lpb, cbRun);
-    if (cbText >= cbRun) return false;  // the text goes on past the buffer or the cut
-    lpb += cbText;
-    const bool fFormFeedKept = fFnOption(lpio, wOptFormFeed) && *lpb == bFormFeed;
+    const uint16_t cbRoom = lpio->cbTextLimit - cbCount;
+    const bool fBufferEnds = cbBuffer - ib <= cbRoom;  // before the cut
+    const uint16_t cbRun = fBufferEnds ? static_cast<uint16_t>(cbBuffer - ib) : cbRoom;
+    const uint32_t cbText = cbFnCopyBufferedText<fWide, fWindowOnly>(
+        lpio, lpRec->abData + cbCount, lpbBuffer + ib, cbRun);
+    if (cbText == cbUndecided) return cbUndecided;
+    if (cbText >= cbRun) return fBufferEnds ? cbPastBuffer : 0;
+    ib += cbText;
+    const bool fFormFeedKept = (wFormat & wOptFormFeed) && lpbBuffer[ib] == bFormFeed;
     if (!fFormFeedKept) {
-        if (lpbEnd - lpb < 2) return false;
-        lpb += 2;
+        if (cbBuffer - ib < 2) return cbPastBuffer;
+        ib += 2;
     }
-    vFnTake(lpio, static_cast<uint16_t>(lpb - lpbStart));
-    *lpcbCount = cbCount + cbText;
-    return true;
+    return cbFnDeliverLine(lpRec, lpio, ibStart, ib,
+                           static_cast<uint16_t>(cbCount + cbText), bCC, bTRC);
+}
+
+// A line the buffer's end cuts: its head moves to the carry area, the buffer
+// is refilled, and the line is taken from the head on when the fill brings
+// the rest; else the head goes back in front of the fill and 0 is returned.
+// The refill is due: the byte source would read on inside this line too.
+template <bool fWide>
+inline uint16_t cbFnTakeCarriedLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    const uint16_t cbHead = cbFnBuffered(lpio);
+    if (cbHead > cbMaxCarry) return 0;
+    uint8_t *const lpbHead = lpio->abCarry + cbMaxCarry - cbHead;
+    memcpy(lpbHead, lpio->abBuffer + lpio->ibBuffer, cbHead);
+    uint32_t dwScratch = DSP_OK;
+    FillBuffer(lpio, lpdwStatus != nullptr ? lpdwStatus : &dwScratch);
+    const uint32_t cbData =
+        cbFnTakeBufferedLine<fWide, wAnyLayout, false>(lpRec, lpio, -ptrdiff_t{cbHead});
+    if (cbData != 0 && cbData != cbPastBuffer) return static_cast<uint16_t>(cbData);
+    vFnPutBackHead(lpio, lpbHead, cbHead);
+    return 0;
+}
+
+// Every line the common line's path leaves, cbCode telling why: a line the
+// window does not decide is taken by the buffered path in full, a line the
+// buffer's end cuts is carried, and the byte source takes every other.
+template <bool fWide>
+inline uint16_t cbFnNextOtherLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus,
+                                  uint32_t cbCode) {
+    if (cbCode == cbUndecided) {
+        cbCode =
+            cbFnTakeBufferedLine<fWide, wAnyLayout, false>(lpRec, lpio, lpio->ibBuffer);
+        if (cbCode != 0 && cbCode != cbPastBuffer) return static_cast<uint16_t>(cbCode);
+    }
+    if (cbCode == cbPastBuffer) {
+        const uint16_t cbCarried = cbFnTakeCarriedLine<fWide>(lpRec, lpio, lpdwStatus);
+        if (cbCarried != 0) return cbCarried;
+    }
+    return cbFnGetNextByteSource(lpRec, lpdwStatus);
+}
+
+// Out of line, so that the common line's path keeps its registers.
+__attribute__((noinline)) uint16_t cbFnNextOtherNarrowLine(LINEREC *lpRec, LINEIO *lpio,
+                                                           uint32_t *lpdwStatus,
+                                                           uint32_t cbCode) {
+    return cbFnNextOtherLine<false>(lpRec, lpio, lpdwStatus, cbCode);
+}
+
+#if defined(__SSE2__)
+__attribute__((target("avx2"), flatten, noinline)) uint16_t cbFnNextOtherWideLine(
+    LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus, uint32_t cbCode) {
+    return cbFnNextOtherLine<true>(lpRec, lpio, lpdwStatus, cbCode);
+}
+#else
+uint16_t cbFnNextOtherWideLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus,
+                               uint32_t cbCode) {
+    return cbFnNextOtherNarrowLine(lpRec, lpio, lpdwStatus, cbCode);
+}
+#endif
+
+// Get-next for a reader that copies by length: every line as an other line.
+uint16_t cbFnNextUnwindowedLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    return cbFnNextOtherNarrowLine(lpRec, lpio, lpdwStatus, cbUndecided);
+}
+
+// Get-next for a text stream: the common line from the buffer, every other
+// out of line.
+template <bool fWide, uint16_t wLayout>
+inline uint16_t cbFnNextLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    const uint32_t cbCode =
+        cbFnTakeBufferedLine<fWide, wLayout, true>(lpRec, lpio, lpio->ibBuffer);
+    if (cbCode != 0 && cbCode < cbPastBuffer) return static_cast<uint16_t>(cbCode);
+    return fWide ? cbFnNextOtherWideLine(lpRec, lpio, lpdwStatus, cbCode)
+                 : cbFnNextOtherNarrowLine(lpRec, lpio, lpdwStatus, cbCode);
+}
+
+template <uint16_t wLayout>
+__attribute__((noinline)) uint16_t cbFnNextNarrowLine(LINEREC *lpRec, LINEIO *lpio,
+                                                      uint32_t *lpdwStatus) {
+    return cbFnNextLine<false, wLayout>(lpRec, lpio, lpdwStatus);
+}
+
+#if defined(__SSE2__)
+template <uint16_t wLayout>
+__attribute__((target("avx2"), flatten, noinline)) uint16_t cbFnNextWideLine(
+    LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    return cbFnNextLine<true, wLayout>(lpRec, lpio, lpdwStatus);
+}
+#else
+template <uint16_t wLayout>
+uint16_t cbFnNextWideLine(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
+    return cbFnNextNarrowLine<wLayout>(lpRec, lpio, lpdwStatus);
+}
+#endif
+
+template <uint16_t wLayout>
+lpfnGetNextLine lpfnFnNextLine(bool fWide) {
+    return fWide ? &cbFnNextWideLine<wLayout> : &cbFnNextNarrowLine<wLayout>;
 }
 
 }  // namespace
 
-uint16_t cfnBufferedTextLine_Get(LINEREC *lpRec, LINEIO *lpio) {
-    lpRec->bCC = 0;
-    lpRec->bTRC = 0;
-    const uint32_t cbStart = lpio->cbConsumed;
-    uint32_t cbResult;
-    if (!fFnDecodeBufferedTextLine(lpRec, lpio, &cbResult)) return 0;
-    lpio->cbRecord = lpio->cbConsumed - cbStart;
-    lpRec->fEnd = 0;
-    lpRec->dwStatus = DSP_OK;
-    return cbFnCompleteRecord(lpRec, lpio, cbResult, true);
+lpfnGetNextLine lpfnFnTextGetNext(uint16_t wFormat, uint8_t cWholeVectors, bool fWide) {
+    if (cWholeVectors == 0) return &cbFnNextUnwindowedLine;
+    const uint16_t wLayout = wFormat & (wOptFormFeed | wOptTextCC | wOptTRC);
+    if (wLayout == wOptFormFeed) return lpfnFnNextLine<wOptFormFeed>(fWide);
+    if (wLayout != 0 && (wLayout & ~wOptTextCC) == 0)
+        return lpfnFnNextLine<wOptTextCC>(fWide);
+    return lpfnFnNextLine<wAnyLayout>(fWide);
 }
 
 uint32_t cfnTextRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
@@ -614,12 +787,7 @@ uint32_t cfnTextRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
     lpRec->bTRC = 0;
     if (!fFnRefillIfDue(lpio, lpdwStatus)) return cbFnEndOfInput(lpio);
     const uint32_t cbStart = lpio->cbConsumed;
-    uint32_t cbResult;
-    if (!fFnDecodeBufferedTextLine(lpRec, lpio, &cbResult)) {
-        lpRec->bCC = 0;
-        lpRec->bTRC = 0;
-        cbResult = cbFnDecodeTextLine(lpRec, lpio, lpdwStatus);
-    }
+    const uint32_t cbResult = cbFnDecodeTextLine(lpRec, lpio, lpdwStatus);
     // A form feed left for the next line is not taken, so not counted here.
     lpio->cbRecord = lpio->cbConsumed - cbStart;
     // Text runs carry NULs over as blanks already; what remains is the NUL of

@@ -20,11 +20,17 @@ constexpr uint16_t cbDescriptor = 4;
 // then delivers none and reports DSP_ERR_BAD_RECORD.
 constexpr uint32_t cbNoRecord = 0xFFFFFFFF;
 
-// Format 0, the common line: it lies whole in the buffer with its line end,
-// has text and is no structured field. Delivers it decoded straight from the
-// buffer as cfnTextRecord_Get would, completed, and returns its data length;
-// 0, with nothing taken from the input, for every other line.
-uint16_t cfnBufferedTextLine_Get(LINEREC *lpRec, LINEIO *lpio);
+// Format 0: get-next for a text stream of this format code and options, for
+// a reader that copies in cWholeVectors whole vectors (0: by length), 32-byte
+// ones when fWide. The common line, lying whole in
+// the buffer with its line end and no structured field, is decoded straight
+// from the buffer; every other goes through cbFnGetNextByteSource. A text
+// stream never fails the reader.
+lpfnGetNextLine lpfnFnTextGetNext(uint16_t wFormat, uint8_t cWholeVectors, bool fWide);
+
+// Get-next through the byte source (LineReader.cpp): every record the
+// buffered paths leave, and the null handle.
+uint16_t cbFnGetNextByteSource(LINEREC *lpRec, uint32_t *lpdwStatus);
 
 // Formats 1 and 5: every record takes exactly cbMaxRecord input bytes.
 uint32_t cfnFixedRecord_Get(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus);

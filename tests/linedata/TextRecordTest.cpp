@@ -134,6 +134,22 @@ INSTANTIATE_TEST_SUITE_P(Bytes, TextByteInWord,
                                            std::pair{uint8_t{0x20}, Kept::kAsIs},
                                            std::pair{uint8_t{0xFF}, Kept::kAsIs}));
 
+// A line of text as long as each maximum record length comes out whole, in
+// however many vectors the reader copies it.
+TEST(TextRecordLength, FullLineForEveryMaximum) {
+    for (uint16_t cbMax = 1; cbMax < 150; ++cbMax) {
+        Bytes abText(cbMax);
+        for (size_t i = 0; i < abText.size(); ++i)
+            abText[i] = static_cast<uint8_t>('a' + i % 26);
+        for (const uint16_t wFormat : {0x00, 0x10}) {
+            MemorySource source(Concat({wFormat != 0 ? HexBytes("20") : Bytes{}, abText,
+                                        HexBytes("0D0A 62 0D0A")}));
+            EXPECT_EQ(LineReader(source, wFormat, cbMax).Next().abData, abText)
+                << cbMax << " " << wFormat;
+        }
+    }
+}
+
 // The last line, the input ending after its form-feed position or its empty
 // carriage control: delivered with the end flag, its NUL not made a blank.
 TEST(TextRecordEnd, LastLineCutShort) {
