@@ -312,7 +312,7 @@ inline TextWindow FnCopyTextWindow(uint8_t *lpbDest, const uint8_t *lpbSource,
     const auto vFnLoad = [lpbSource](size_t ib) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpbSource + ib));
     };
-    const auto qwFnControls = [&vLastControl](__m128i v, unsigned nShift) {
+    const auto qwFnControls = [vLastControl](__m128i v, unsigned nShift) {
         return uint64_t{static_cast<uint16_t>(
                    _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, vLastControl), v)))}
                << nShift;
@@ -352,7 +352,7 @@ __attribute__((target("avx2"))) inline TextWindow FnCopyWideTextWindow(
     const auto vFnLoad = [lpbSource](size_t ib) __attribute__((target("avx2"))) {
         return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(lpbSource + ib));
     };
-    const auto qwFnControls = [&vLastControl](__m256i v) __attribute__((target("avx2"))) {
+    const auto qwFnControls = [vLastControl](__m256i v) __attribute__((target("avx2"))) {
         return uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(
             _mm256_cmpeq_epi8(_mm256_min_epu8(v, vLastControl), v)))};
     };
@@ -385,13 +385,18 @@ unsigned cbFnCopyTextWindow(uint8_t *lpbDest, const uint8_t *lpb, unsigned cVect
         window = FnCopyWideTextWindow(lpbDest, lpb, cVectors);
     else
         window = FnCopyTextWindow(lpbDest, lpb, cVectors);
-    // The far word is chosen by a mask the compiler cannot see through: it
-    // would otherwise branch on where the line ends, which no predictor knows.
+    // Both words are searched at once and the answer chosen by a mask the
+    // compiler cannot see through: it would otherwise branch on where the line
+    // ends, which no predictor knows, and choosing the word first would put
+    // the choice in front of the search on every line's path.
     uint64_t qwFarMask = 0 - uint64_t{window.qwNear == 0};
     __asm__ volatile("" : "+r"(qwFarMask));
-    const uint64_t qw = window.qwNear | (window.qwFar & qwFarMask) | uint64_t{1} << 63;
-    return static_cast<unsigned>(__builtin_ctzll(qw)) +
-           static_cast<unsigned>(qwFarMask & 64);
+    constexpr uint64_t qwLastBit = uint64_t{1} << 63;
+    const uint64_t cbNear =
+        static_cast<uint64_t>(__builtin_ctzll(window.qwNear | qwLastBit));
+    const uint64_t cbFar =
+        64 + static_cast<uint64_t>(__builtin_ctzll(window.qwFar | qwLastBit));
+    return static_cast<unsigned>((cbNear & ~qwFarMask) | (cbFar & qwFarMask));
 }
 #endif
 
@@ -658,20 +663,22 @@ inline uint32_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio, ptrdiff_t ibS
                        : cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
         bTRC = b & 0x0F;
     }
-    const uint16_t cbRoom = lpio->cbTextLimit - cbCount;
-    const bool fBufferEnds = cbBuffer - ib <= cbRoom;  // before the cut
-    const uint16_t cbRun = fBufferEnds ? static_cast<uint16_t>(cbBuffer - ib) : cbRoom;
+    const uint16_t cbRun = static_cast<uint16_t>(
+        std::min<ptrdiff_t>(cbBuffer - ib, lpio->cbTextLimit - cbCount));
     const uint32_t cbText = cbFnCopyBufferedText<fWide, fWindowOnly>(
         lpio, lpRec->abData + cbCount, lpbBuffer + ib, cbRun);
     if (cbText == cbUndecided) return cbUndecided;
-    if (cbText >= cbRun) return fBufferEnds ? cbPastBuffer : 0;
+    // No end in the run: the buffer ends before the cut, or the line is cut.
+    if (cbText >= cbRun) return cbBuffer - ib == cbRun ? cbPastBuffer : 0;
     ib += cbText;
     const bool fFormFeedKept = (wFormat & wOptFormFeed) && lpbBuffer[ib] == bFormFeed;
+    // The common line reads the buffer's bounds again from the reader rather
+    // than keeping them over the copy, so that its path saves fewer registers.
     if (!fFormFeedKept) {
-        if (cbBuffer - ib < 2) return cbPastBuffer;
+        if ((fWindowOnly ? lpio->cbBuffer : cbBuffer) - ib < 2) return cbPastBuffer;
         ib += 2;
     }
-    return cbFnDeliverLine(lpRec, lpio, ibStart, ib,
+    return cbFnDeliverLine(lpRec, lpio, fWindowOnly ? lpio->ibBuffer : ibStart, ib,
                            static_cast<uint16_t>(cbCount + cbText), bCC, bTRC);
 }
 
