@@ -1,5 +1,7 @@
 #include "FieldNotes.h"
 
+#include <algorithm>
+
 namespace dspdump {
 namespace {
 
@@ -123,6 +125,36 @@ Cursor FnPutNotesJson(const FieldInfo &info, Cursor cursor) {
     if (!info.triplets.empty()) cursor = FnPutTripletsJson(info.triplets, cursor);
     if (info.fMalformed) cursor.Lit(",\"malformedTriplets\":true");
     return cursor;
+}
+
+FieldNotes NotesMaker::Make(uint32_t dwID, const uint8_t *lpb, size_t cb, int nDepth) {
+    FieldNotes notes;
+    notes.nDepth = nDepth;
+    notes.lpInfo = lpInfoOf(dwID, lpb, cb);
+    if (notes.lpInfo == &mapInfo_) {
+        notes.nInfoKey = nMapKey_;
+        notes.cchRoom = cchMapRoom_;
+    } else if (notes.lpInfo != nullptr) {
+        notes.cchRoom = cchFnNotesRoom(info_);
+    }
+    return notes;
+}
+
+const FieldInfo *NotesMaker::lpInfoOf(uint32_t dwID, const uint8_t *lpb, size_t cb) {
+    if (!modca::fFnInterpreted(dwID)) return nullptr;
+    if ((dwID >> 8) != 0xD3AB) {
+        modca::FnInterpretField(dwID, lpb, cb, &info_);
+        return &info_;
+    }
+    if (dwID != dwMapID_ || cb != abMap_.size() ||
+        !std::equal(lpb, lpb + cb, abMap_.begin())) {
+        modca::FnInterpretField(dwID, lpb, cb, &mapInfo_);
+        dwMapID_ = dwID;
+        abMap_.assign(lpb, lpb + cb);
+        ++nMapKey_;
+        cchMapRoom_ = cchFnNotesRoom(mapInfo_);
+    }
+    return &mapInfo_;
 }
 
 }  // namespace dspdump

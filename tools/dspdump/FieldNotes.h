@@ -5,6 +5,10 @@
 #ifndef VOKDSP_DSPDUMP_FIELDNOTES_H
 #define VOKDSP_DSPDUMP_FIELDNOTES_H
 
+#include <stdint.h>
+
+#include <vector>
+
 #include "Fields.h"
 #include "LineOut.h"
 
@@ -16,6 +20,26 @@ struct FieldNotes {
     size_t cchRoom = 256;  // the most characters either form below takes
     // Not 0: lpInfo says the same as for the last notes with this key.
     uint64_t nInfoKey = 0;
+};
+
+// Makes the notes of one field after another. A formatter maps its fonts
+// and objects anew on every page, mostly with the same bytes: a Map field
+// like the one before it is not interpreted again.
+class NotesMaker {
+  public:
+    FieldNotes Make(uint32_t dwID, const uint8_t *lpb, size_t cb, int nDepth);
+
+  private:
+    // What the field says; null for a type that says nothing.
+    const modca::FieldInfo *lpInfoOf(uint32_t dwID, const uint8_t *lpb, size_t cb);
+
+    modca::FieldInfo info_;  // of the latest field, its storage reused
+    // The latest Map field and what it says, reused while its bytes repeat.
+    uint32_t dwMapID_ = 0;
+    std::vector<uint8_t> abMap_;
+    modca::FieldInfo mapInfo_;
+    uint64_t nMapKey_ = 0;  // changes with mapInfo_, so notes of it can be reused
+    size_t cchMapRoom_ = 0;
 };
 
 // What was written from the last keyed notes, copied while the key repeats.

@@ -63,29 +63,22 @@ class IdColumns {
 
 // Characters a field's identifier columns and numbers take at most (names
 // are far shorter), and its notes.
-size_t cchFnFieldRoom(const FieldView &field) {
+size_t cchFnFieldRoom(const FieldNotes *lpNotes) {
     size_t cch = 4 * cchNumber + 320;
-    if (field.lpNotes != nullptr)
-        cch += 2 * size_t(field.lpNotes->nDepth > 0 ? field.lpNotes->nDepth : 0) +
-               field.lpNotes->cchRoom;
+    if (lpNotes != nullptr)
+        cch += 2 * size_t(lpNotes->nDepth > 0 ? lpNotes->nDepth : 0) + lpNotes->cchRoom;
     return cch;
 }
 
 class ListingReport : public Report {
   public:
-    using Report::Report;
+    ListingReport(const TextDecoder &text, const Options &options)
+        : Report(text, options), fMakesNotes_(fFnListingMakesNotes(options)) {}
 
     void Field(const FieldView &field) override {
-        Report::Field(field);
-        if (nFields_ == 1 && nRecords_ == 0) {
-            out_.Flush();
-            printf("%-12s %6s  %-6s %-3s  %-40s %5s %5s %5s  %s\n", szFnOffsetHeading(),
-                   "length", "id", "abr", "name", "flags", "seq", "data",
-                   "first data bytes");
-        }
-        Cursor cursor = out_.Reserve(cchNumber + 2 + cchFnFieldRoom(field));
-        cursor = PutField(field, PutOffset(cursor, field.ibOffset).Char(' '));
-        out_.Commit(cursor.Char('\n')).Emit();
+        if (!fMakesNotes_) return ListField(field, field.lpNotes);
+        const FieldNotes notes = notes_.Make(field.dwID, field.lpbData, field.cbData, -1);
+        ListField(field, &notes);
     }
 
     void Record(const RecordView &record) override {
@@ -97,12 +90,13 @@ class ListingReport : public Report {
         }
         Cursor cursor = out_.Reserve(
             5 * cchNumber + 16 +
-            (record.lpField ? cchFnFieldRoom(*record.lpField) : record.cbData));
+            (record.lpField ? cchFnFieldRoom(record.lpField->lpNotes) : record.cbData));
         cursor = PutOffset(cursor.Dec(record.nRecord, 8).Char(' '), record.ibOffset);
         cursor.Char(' ').HexByte(record.bCC).Char(' ');
         cursor.Dec(record.bTRC, 3).Char(' ').Dec(record.cbData, 6).Spaces(2);
         if (record.lpField != nullptr) {
-            cursor = PutField(*record.lpField, cursor.Lit("field "));
+            cursor =
+                PutField(*record.lpField, record.lpField->lpNotes, cursor.Lit("field "));
         } else {
             for (uint16_t i = 0; i < record.cbData; ++i)
                 cursor.Char(text_.cFnShow(record.lpbData[i]));
@@ -113,6 +107,19 @@ class ListingReport : public Report {
   private:
     const char *szFnOffsetHeading() const {
         return options_.fHex ? "offset(hex)" : "offset(dec)";
+    }
+
+    void ListField(const FieldView &field, const FieldNotes *lpNotes) {
+        Report::Field(field);
+        if (nFields_ == 1 && nRecords_ == 0) {
+            out_.Flush();
+            printf("%-12s %6s  %-6s %-3s  %-40s %5s %5s %5s  %s\n", szFnOffsetHeading(),
+                   "length", "id", "abr", "name", "flags", "seq", "data",
+                   "first data bytes");
+        }
+        Cursor cursor = out_.Reserve(cchNumber + 2 + cchFnFieldRoom(lpNotes));
+        cursor = PutField(field, lpNotes, PutOffset(cursor, field.ibOffset).Char(' '));
+        out_.Commit(cursor.Char('\n')).Emit();
     }
 
     // "%06X %*s%-3s  %-*s    ": identifier, indent, abbreviation and name.
@@ -126,8 +133,7 @@ class ListingReport : public Report {
         return format(FnFieldName(dwID), cursor);
     }
 
-    Cursor PutField(const FieldView &field, Cursor cursor) {
-        const FieldNotes *lpNotes = field.lpNotes;
+    Cursor PutField(const FieldView &field, const FieldNotes *lpNotes, Cursor cursor) {
         const int nIndent = lpNotes && lpNotes->nDepth > 0 ? 2 * lpNotes->nDepth : 0;
         cursor = PutNames(field.dwID, nIndent, cursor.Dec(field.cbLength, 6).Lit("  "));
         const uint32_t cbShown =
@@ -148,6 +154,8 @@ class ListingReport : public Report {
 
     IdColumns<56> names_;  // identifier, abbreviation, a name of up to 40
     NotesMemo memo_;
+    const bool fMakesNotes_;
+    NotesMaker notes_;
 };
 
 class JsonReport : public Report {
@@ -195,7 +203,7 @@ class JsonReport : public Report {
 
   private:
     static size_t cchFnMembersRoom(const FieldView &field) {
-        return cchFnFieldRoom(field) + 2 * size_t{field.cbData};
+        return cchFnFieldRoom(field.lpNotes) + 2 * size_t{field.cbData};
     }
 
     Cursor PutFieldMembers(const FieldView &field, Cursor cursor) {
@@ -400,6 +408,12 @@ int Report::Finish(uint64_t) {
         return 1;
     }
     return nErrors_ == 0 ? 0 : 1;
+}
+
+bool fFnListingMakesNotes(const Options &options) {
+    return !options.fStats && !options.fJson && options.mode != Mode::LineData &&
+           options.structure == Structure::None && options.nFirstPage == 0 &&
+           options.typeIds.empty() && !options.fOffset;
 }
 
 std::unique_ptr<Report> FnMakeReport(const Options &options, const TextDecoder &text) {

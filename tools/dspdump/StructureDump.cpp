@@ -189,7 +189,6 @@ class StructureReport : public Report {
     void ListField(const FieldView &field, size_t nDepth);
     bool fMatches(const FieldView &field) const;
     void Show(const FieldView &field, size_t nDepth);
-    const FieldInfo *lpInfoOf(const FieldView &field);
 
     std::unique_ptr<Report> inner_;
     // A plain listing shows no depth, page or problem: it needs no tracker.
@@ -200,13 +199,7 @@ class StructureReport : public Report {
     std::vector<SavedBegin> saved_;  // --page: the open Begins by depth
     uint64_t nPagesShown_ = 0;
     uint64_t nProblems_ = 0, nWarnings_ = 0;
-    FieldInfo info_;  // of the field Show lists, its storage reused
-    // The latest Map field and what it says, reused while its bytes repeat.
-    uint32_t dwMapID_ = 0;
-    std::vector<uint8_t> abMap_;
-    FieldInfo mapInfo_;
-    uint64_t nMapKey_ = 0;  // changes with mapInfo_, so notes of it can be reused
-    size_t cchMapRoom_ = 0;
+    NotesMaker notes_;  // for the fields Show lists
 };
 
 void StructureReport::Field(const FieldView &field) {
@@ -349,37 +342,10 @@ void StructureReport::ListField(const FieldView &field, size_t nDepth) {
     if (fShow) Show(field, nDepth);
 }
 
-// What the field says; null for a type that says nothing. A formatter maps
-// its fonts and objects anew on every page, mostly with the same bytes: a Map
-// field like the one before it is not interpreted again.
-const FieldInfo *StructureReport::lpInfoOf(const FieldView &field) {
-    const uint8_t *lpb = field.lpbData;
-    if (!modca::fFnInterpreted(field.dwID)) return nullptr;
-    if ((field.dwID >> 8) != 0xD3AB) {
-        modca::FnInterpretField(field.dwID, lpb, field.cbData, &info_);
-        return &info_;
-    }
-    if (field.dwID != dwMapID_ || field.cbData != abMap_.size() ||
-        !std::equal(lpb, lpb + field.cbData, abMap_.begin())) {
-        modca::FnInterpretField(field.dwID, lpb, field.cbData, &mapInfo_);
-        dwMapID_ = field.dwID;
-        abMap_.assign(lpb, lpb + field.cbData);
-        ++nMapKey_;
-        cchMapRoom_ = cchFnNotesRoom(mapInfo_);
-    }
-    return &mapInfo_;
-}
-
 void StructureReport::Show(const FieldView &field, size_t nDepth) {
-    FieldNotes notes;
-    notes.nDepth = options_.structure == Structure::Tree ? int(nDepth) : -1;
-    notes.lpInfo = lpInfoOf(field);
-    if (notes.lpInfo == &mapInfo_) {
-        notes.nInfoKey = nMapKey_;
-        notes.cchRoom = cchMapRoom_;
-    } else if (notes.lpInfo != nullptr) {
-        notes.cchRoom = cchFnNotesRoom(info_);
-    }
+    const FieldNotes notes =
+        notes_.Make(field.dwID, field.lpbData, field.cbData,
+                    options_.structure == Structure::Tree ? int(nDepth) : -1);
     FieldView view = field;
     view.lpNotes = &notes;
     inner_->Field(view);
@@ -390,7 +356,7 @@ void StructureReport::Show(const FieldView &field, size_t nDepth) {
 std::unique_ptr<Report> FnMakeStructureReport(const Options &options,
                                               std::unique_ptr<Report> inner,
                                               const TextDecoder &text) {
-    if (options.fStats) return inner;
+    if (options.fStats || fFnListingMakesNotes(options)) return inner;
     return std::make_unique<StructureReport>(options, std::move(inner), text);
 }
 
