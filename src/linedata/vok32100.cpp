@@ -275,13 +275,18 @@ bool fFnTakeTableReference(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus) {
 }
 
 #if defined(__SSE2__)
+// The bytes of v below 0x20, each all ones.
+inline __m128i vFnControlBytes(__m128i v) {
+    return _mm_cmpeq_epi8(
+        _mm_min_epu8(v, _mm_set1_epi8(static_cast<char>(bFirstPrintable - 1))), v);
+}
+
 // Copies 16 bytes of text, NUL and backspace as blanks, and returns the mask
 // of the bytes among them that end the text. The room for all 16 is there: a
 // byte stored after the end lies beyond the record's data.
 unsigned nFnCopyTextVector(uint8_t *lpbDest, const uint8_t *lpbSource) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpbSource));
-    const __m128i vControl = _mm_cmpeq_epi8(
-        _mm_min_epu8(v, _mm_set1_epi8(static_cast<char>(bFirstPrintable - 1))), v);
+    const __m128i vControl = vFnControlBytes(v);
     if (_mm_movemask_epi8(vControl) == 0) {  // printable only: most of every line
         _mm_storeu_si128(reinterpret_cast<__m128i *>(lpbDest), v);
         return 0;
@@ -308,13 +313,11 @@ struct TextWindow {
 // 16-byte vectors of them (at most 8) at lpbDest and marks their control bytes.
 inline TextWindow FnCopyTextWindow(uint8_t *lpbDest, const uint8_t *lpbSource,
                                    unsigned cVectors) {
-    const __m128i vLastControl = _mm_set1_epi8(static_cast<char>(bFirstPrintable - 1));
     const auto vFnLoad = [lpbSource](size_t ib) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpbSource + ib));
     };
-    const auto qwFnControls = [vLastControl](__m128i v, unsigned nShift) {
-        return uint64_t{static_cast<uint16_t>(
-                   _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, vLastControl), v)))}
+    const auto qwFnControls = [](__m128i v, unsigned nShift) {
+        return uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(vFnControlBytes(v)))}
                << nShift;
     };
     const auto vFnStore = [lpbDest](size_t ib, __m128i v) {
