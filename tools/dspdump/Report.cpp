@@ -70,15 +70,30 @@ size_t cchFnFieldRoom(const FieldNotes *lpNotes) {
     return cch;
 }
 
+// The notes shown with each field: those the structure layer attached, or,
+// for an output without that layer, those made here.
+class ShownNotes {
+  public:
+    explicit ShownNotes(const Options &options) : fMakes_(fFnReportMakesNotes(options)) {}
+    const FieldNotes *lpOf(const FieldView &field, FieldNotes *lpMade) {
+        if (!fMakes_) return field.lpNotes;
+        *lpMade = maker_.Make(field.dwID, field.lpbData, field.cbData, -1);
+        return lpMade;
+    }
+
+  private:
+    const bool fMakes_;
+    NotesMaker maker_;
+};
+
 class ListingReport : public Report {
   public:
     ListingReport(const TextDecoder &text, const Options &options)
-        : Report(text, options), fMakesNotes_(fFnListingMakesNotes(options)) {}
+        : Report(text, options), notes_(options) {}
 
     void Field(const FieldView &field) override {
-        if (!fMakesNotes_) return ListField(field, field.lpNotes);
-        const FieldNotes notes = notes_.Make(field.dwID, field.lpbData, field.cbData, -1);
-        ListField(field, &notes);
+        FieldNotes made;
+        ListField(field, notes_.lpOf(field, &made));
     }
 
     void Record(const RecordView &record) override {
@@ -154,19 +169,21 @@ class ListingReport : public Report {
 
     IdColumns<56> names_;  // identifier, abbreviation, a name of up to 40
     NotesMemo memo_;
-    const bool fMakesNotes_;
-    NotesMaker notes_;
+    ShownNotes notes_;
 };
 
 class JsonReport : public Report {
   public:
-    using Report::Report;
+    JsonReport(const TextDecoder &text, const Options &options)
+        : Report(text, options), notes_(options) {}
 
     void Field(const FieldView &field) override {
         Report::Field(field);
-        Cursor cursor = out_.Reserve(cchNumber + 16 + cchFnMembersRoom(field));
+        FieldNotes made;
+        const FieldNotes *lpNotes = notes_.lpOf(field, &made);
+        Cursor cursor = out_.Reserve(cchNumber + 16 + cchFnMembersRoom(field, lpNotes));
         cursor = PutFieldMembers(
-            field,
+            field, lpNotes,
             offsets_.PutBare(cursor.Lit("{\"offset\":"), field.ibOffset).Char(','));
         out_.Commit(cursor.Lit("}\n")).Emit();
     }
@@ -174,14 +191,16 @@ class JsonReport : public Report {
     void Record(const RecordView &record) override {
         Report::Record(record);
         const size_t cchData = 2 * size_t{record.cbData};  // hex, or text escaped
-        Cursor cursor =
-            out_.Reserve(4 * cchNumber + 80 + cchData +
-                         (record.lpField ? cchFnMembersRoom(*record.lpField) : cchData));
+        Cursor cursor = out_.Reserve(
+            4 * cchNumber + 80 + cchData +
+            (record.lpField ? cchFnMembersRoom(*record.lpField, record.lpField->lpNotes)
+                            : cchData));
         cursor.Lit("{\"record\":").Dec(record.nRecord).Lit(",\"offset\":");
         offsets_.PutBare(cursor, record.ibOffset).Lit(",\"cc\":\"").HexByte(record.bCC);
         cursor.Lit("\",\"trc\":").Dec(record.bTRC).Lit(",\"length\":").Dec(record.cbData);
         if (record.lpField != nullptr) {
-            cursor = PutFieldMembers(*record.lpField, cursor.Lit(",\"field\":{"));
+            cursor = PutFieldMembers(*record.lpField, record.lpField->lpNotes,
+                                     cursor.Lit(",\"field\":{"));
             cursor.Lit("},");
         } else {
             cursor.Lit(",\"text\":\"");
@@ -202,11 +221,12 @@ class JsonReport : public Report {
     }
 
   private:
-    static size_t cchFnMembersRoom(const FieldView &field) {
-        return cchFnFieldRoom(field.lpNotes) + 2 * size_t{field.cbData};
+    static size_t cchFnMembersRoom(const FieldView &field, const FieldNotes *lpNotes) {
+        return cchFnFieldRoom(lpNotes) + 2 * size_t{field.cbData};
     }
 
-    Cursor PutFieldMembers(const FieldView &field, Cursor cursor) {
+    Cursor PutFieldMembers(const FieldView &field, const FieldNotes *lpNotes,
+                           Cursor cursor) {
         cursor.Lit("\"length\":").Dec(field.cbLength);
         cursor =
             members_.Put(field.dwID, cursor, [&field](const FieldName &name, Cursor to) {
@@ -220,7 +240,6 @@ class JsonReport : public Report {
             cursor.HexByte(field.bFlags).Lit("\",\"seq\":").Dec(field.wSeq);
         cursor.Lit(",\"dataLength\":").Dec(field.cbData).Lit(",\"data\":\"");
         cursor.HexBytes(field.lpbData, field.cbData).Char('"');
-        const FieldNotes *lpNotes = field.lpNotes;
         if (lpNotes == nullptr) return cursor;
         if (lpNotes->nDepth >= 0)
             cursor.Lit(",\"depth\":").Dec(uint64_t(lpNotes->nDepth));
@@ -230,6 +249,7 @@ class JsonReport : public Report {
 
     IdColumns<120> members_;
     NotesMemo memo_;
+    ShownNotes notes_;
 };
 
 // Only the summary counts fields by identifier: the table grows with every
@@ -410,8 +430,8 @@ int Report::Finish(uint64_t) {
     return nErrors_ == 0 ? 0 : 1;
 }
 
-bool fFnListingMakesNotes(const Options &options) {
-    return !options.fStats && !options.fJson && options.mode != Mode::LineData &&
+bool fFnReportMakesNotes(const Options &options) {
+    return !options.fStats && options.mode != Mode::LineData &&
            options.structure == Structure::None && options.nFirstPage == 0 &&
            options.typeIds.empty() && !options.fOffset;
 }

@@ -129,10 +129,10 @@ class Report {
 
 std::unique_ptr<Report> FnMakeReport(const Options &options, const TextDecoder &text);
 
-// True for a listing of structured fields that no structure mode or filter
-// narrows: the listing then makes its fields' notes itself, without the
-// structure layer in between.
-bool fFnListingMakesNotes(const Options &options);
+// True for a listing or JSON of structured fields that no structure mode or
+// filter narrows: the report then makes its fields' notes itself, without
+// the structure layer in between.
+bool fFnReportMakesNotes(const Options &options);
 
 const char *szFnStatusName(uint32_t dwStatus);
 

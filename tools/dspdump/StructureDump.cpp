@@ -150,8 +150,7 @@ class StructureReport : public Report {
                     const TextDecoder &text)
         : Report(text, options),
           inner_(std::move(inner)),
-          fTracking_(options.structure != Structure::None || options.nFirstPage != 0),
-          fEveryField_(!fTracking_ && options.typeIds.empty() && !options.fOffset) {
+          fTracking_(options.structure != Structure::None || options.nFirstPage != 0) {
         if (options.nFirstPage != 0) saved_.resize(StructureTracker::cMaxDepth);
     }
 
@@ -191,9 +190,9 @@ class StructureReport : public Report {
     void Show(const FieldView &field, size_t nDepth);
 
     std::unique_ptr<Report> inner_;
-    // A plain listing shows no depth, page or problem: it needs no tracker.
+    // A listing narrowed by --type or --offset alone shows no depth, page or
+    // problem: it needs no tracker.
     const bool fTracking_;
-    const bool fEveryField_;  // a plain listing that no filter narrows
     StructureTracker tracker_;
     ResourceTally resources_;
     std::vector<SavedBegin> saved_;  // --page: the open Begins by depth
@@ -204,7 +203,6 @@ class StructureReport : public Report {
 
 void StructureReport::Field(const FieldView &field) {
     Report::Field(field);
-    if (fEveryField_) return Show(field, 0);
     const size_t nDepth = fTracking_ ? tracker_.Feed(field.ibOffset, field.dwID,
                                                      field.lpbData, field.cbData)
                                      : 0;
@@ -356,7 +354,7 @@ void StructureReport::Show(const FieldView &field, size_t nDepth) {
 std::unique_ptr<Report> FnMakeStructureReport(const Options &options,
                                               std::unique_ptr<Report> inner,
                                               const TextDecoder &text) {
-    if (options.fStats || fFnListingMakesNotes(options)) return inner;
+    if (options.fStats || fFnReportMakesNotes(options)) return inner;
     return std::make_unique<StructureReport>(options, std::move(inner), text);
 }
 
