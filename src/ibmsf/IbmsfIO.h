@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "ReadSource.h"
+#include "WideVectors.h"
 #include "vokDSPsr.h"
 
 namespace vokdsp::ibmsf {
@@ -47,6 +48,7 @@ struct IBMSFIO {
     uint16_t cB;              // bytes of the current block not yet taken
     uint16_t ibBuffer;        // next byte to take; cB + ibBuffer == cbBuffer
     uint16_t cbDataMax;       // capacity of rec.abData
+    bool fWideVectors;        // data moves in 32-byte vectors
     uint32_t cbConsumed;      // stream bytes taken since the first
     const uint8_t *lpbBlock;  // the current block: abBuffer, or a piece of lpbChunk
     uint8_t abBuffer[cbReadBlock];
@@ -163,13 +165,15 @@ inline bool vFnGetNbytes(uint8_t *lpbDest, IBMSFIO *lpio, uint16_t cb,
     lpio->cbConsumed += cb;
     while (cb > lpio->cB) {
         if (lpbDest != nullptr) {
-            memcpy(lpbDest, lpio->lpbBlock + lpio->ibBuffer, lpio->cB);
+            vFnCopyBytes(lpbDest, lpio->lpbBlock + lpio->ibBuffer, lpio->cB,
+                         lpio->fWideVectors);
             lpbDest += lpio->cB;
         }
         cb -= lpio->cB;
         if (FillBuffer(lpio, lpdwStatus) == 0) return false;
     }
-    if (lpbDest != nullptr) memcpy(lpbDest, lpio->lpbBlock + lpio->ibBuffer, cb);
+    if (lpbDest != nullptr)
+        vFnCopyBytes(lpbDest, lpio->lpbBlock + lpio->ibBuffer, cb, lpio->fWideVectors);
     lpio->cB -= cb;
     lpio->ibBuffer += cb;
     return true;

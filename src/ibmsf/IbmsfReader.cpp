@@ -158,11 +158,11 @@ inline void vFnStoreWholeHeader(SFREC *lpRec, const SFHDR &hdr) {
     lpRec->hdr.wSeq = hdr.wSeq;
 }
 
-// Longer data: a library copy, out of line so the common case keeps no
-// registers across a call. Returns cbSF.
+// Longer data, out of line so the common case keeps no registers across a
+// call. Returns cbSF.
 __attribute__((noinline)) int32_t nFnCopyLongData(uint8_t *lpbDest, const uint8_t *lpbSrc,
-                                                  uint32_t cb, int32_t cbSF) {
-    memcpy(lpbDest, lpbSrc, cb);
+                                                  uint32_t cb, bool fWide, int32_t cbSF) {
+    vFnCopyBytes(lpbDest, lpbSrc, cb, fWide);
     return cbSF;
 }
 
@@ -231,7 +231,8 @@ inline int32_t nFnGetNextWhole(SFREC *lpRec, uint32_t *lpdwStatus) {
     const uint8_t *lpbData = lpb + 1 + cbHeaderAfterIntroducer;
     if (cbData > cbShortCopy) {
         vFnStoreWholeHeader(&lpio->rec, hdr);
-        return nFnCopyLongData(lpio->rec.abData, lpbData, cbData, cbSF);
+        return nFnCopyLongData(lpio->rec.abData, lpbData, cbData, lpio->fWideVectors,
+                               cbSF);
     }
     vFnCopyShortData(lpio, lpbData, cbData);
     vFnStoreWholeHeader(&lpio->rec, hdr);
@@ -262,6 +263,7 @@ VOKDSP_API SFREC *lpibmsfFnCreate(const char *lpszPath, uint16_t cbSize,
     auto *lpio = static_cast<IBMSFIO *>(calloc(1, cbFnReaderAllocation(cbSize, fFile)));
     if (lpio == nullptr) return nullptr;
     lpio->cbDataMax = cbSize;
+    lpio->fWideVectors = fFnHasWideVectors();
     lpio->lpfnRead = lpfnRead;
     lpio->lpContext = lpContext;
     lpio->fdFile = fFile ? open(lpszPath, O_RDONLY | O_CLOEXEC) : -1;
