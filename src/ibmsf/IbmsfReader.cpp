@@ -260,8 +260,10 @@ VOKDSP_API SFREC *lpibmsfFnCreate(const char *lpszPath, uint16_t cbSize,
     if (cbSize == 0) return nullptr;
 
     const bool fFile = lpfnRead == nullptr && lpszPath != nullptr;
-    auto *lpio = static_cast<IBMSFIO *>(calloc(1, cbFnReaderAllocation(cbSize, fFile)));
-    if (lpio == nullptr) return nullptr;
+    void *lpAllocation = calloc(1, cbFnReaderAllocation(cbSize, fFile));
+    if (lpAllocation == nullptr) return nullptr;
+    IBMSFIO *lpio = lpFnReaderIn(lpAllocation);
+    lpio->lpAllocation = lpAllocation;
     lpio->cbDataMax = cbSize;
     lpio->fWideVectors = fFnHasWideVectors();
     lpio->lpfnRead = lpfnRead;
@@ -272,7 +274,7 @@ VOKDSP_API SFREC *lpibmsfFnCreate(const char *lpszPath, uint16_t cbSize,
 
     const bool fSource = lpfnRead != nullptr || lpio->fdFile >= 0;
     if (!fSource || DetectStream(lpio, lpdwStatus) == 0) {
-        free(lpio);
+        free(lpio->lpAllocation);
         return nullptr;
     }
     return &lpio->rec;
@@ -302,7 +304,7 @@ VOKDSP_API int32_t fFnDestroyIBMSF(SFREC *lpRec) {
         vFnCloseFile(lpio);
     else
         vFnReleaseSource(lpio->lpfnRead, lpio->abBuffer, lpio->lpContext);
-    free(lpio);
+    free(lpio->lpAllocation);
     return 1;
 }
 
