@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "ReadSource.h"
+#include "WideVectors.h"
 #include "vokDSPsr.h"
 
 namespace vokdsp::ibmsf {
@@ -47,9 +48,16 @@ struct IBMSFIO {
     uint16_t cB;              // bytes of the current block not yet taken
     uint16_t ibBuffer;        // next byte to take; cB + ibBuffer == cbBuffer
     uint16_t cbDataMax;       // capacity of rec.abData
+    bool fWideVectors;        // data moves in 32-byte vectors
     uint32_t cbConsumed;      // stream bytes taken since the first
     const uint8_t *lpbBlock;  // the current block: abBuffer, or a piece of lpbChunk
-    uint8_t abBuffer[cbReadBlock];
+    void *lpAllocation;       // what create allocated, this control block in it
+    // Cache-line aligned. A string move, as a callback's library copy makes
+    // of a block, runs several times slower when its destination lies 1-31
+    // bytes past its source modulo 4096; from a source at a multiple of 16
+    // bytes off a 64-byte boundary, as large allocations and mapped files
+    // give, this buffer never lies so.
+    alignas(64) uint8_t abBuffer[cbReadBlock];
     uint8_t abExtension[cbExtensionMax];
     uint16_t cbExtension;  // bytes in abExtension
     void *lpContext;
@@ -70,14 +78,23 @@ static_assert(offsetof(IBMSFIO, rec) + offsetof(SFREC, abData) -
               "room before the record area");
 
 // Bytes of one allocation: control block with record header, then the data,
-// then for a file source the chunk, aligned for the block copies out of it.
+// then for a file source the chunk, aligned for the block copies out of it;
+// and what aligning the control block can skip.
 inline size_t cbFnChunkOffset(uint16_t cbDataMax) {
     return (sizeof(IBMSFIO) + size_t{cbDataMax} + 63) & ~size_t{63};
 }
 
 inline size_t cbFnReaderAllocation(uint16_t cbDataMax, bool fFile) {
-    return fFile ? cbFnChunkOffset(cbDataMax) + cbFileChunk
-                 : sizeof(IBMSFIO) + size_t{cbDataMax};
+    return alignof(IBMSFIO) - 1 +
+           (fFile ? cbFnChunkOffset(cbDataMax) + cbFileChunk
+                  : sizeof(IBMSFIO) + size_t{cbDataMax});
+}
+
+// The control block in an allocation of that size.
+inline IBMSFIO *lpFnReaderIn(void *lpAllocation) {
+    const uintptr_t dw = reinterpret_cast<uintptr_t>(lpAllocation);
+    return reinterpret_cast<IBMSFIO *>((dw + alignof(IBMSFIO) - 1) &
+                                       ~(alignof(IBMSFIO) - 1));
 }
 
 inline IBMSFIO *lpFnReaderOf(SFREC *lpRec) {
@@ -163,13 +180,15 @@ inline bool vFnGetNbytes(uint8_t *lpbDest, IBMSFIO *lpio, uint16_t cb,
     lpio->cbConsumed += cb;
     while (cb > lpio->cB) {
         if (lpbDest != nullptr) {
-            memcpy(lpbDest, lpio->lpbBlock + lpio->ibBuffer, lpio->cB);
+            vFnCopyBytes(lpbDest, lpio->lpbBlock + lpio->ibBuffer, lpio->cB,
+                         lpio->fWideVectors);
             lpbDest += lpio->cB;
         }
         cb -= lpio->cB;
         if (FillBuffer(lpio, lpdwStatus) == 0) return false;
     }
-    if (lpbDest != nullptr) memcpy(lpbDest, lpio->lpbBlock + lpio->ibBuffer, cb);
+    if (lpbDest != nullptr)
+        vFnCopyBytes(lpbDest, lpio->lpbBlock + lpio->ibBuffer, cb, lpio->fWideVectors);
     lpio->cB -= cb;
     lpio->ibBuffer += cb;
     return true;

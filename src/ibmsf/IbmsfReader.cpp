@@ -158,11 +158,11 @@ inline void vFnStoreWholeHeader(SFREC *lpRec, const SFHDR &hdr) {
     lpRec->hdr.wSeq = hdr.wSeq;
 }
 
-// Longer data: a library copy, out of line so the common case keeps no
-// registers across a call. Returns cbSF.
+// Longer data, out of line so the common case keeps no registers across a
+// call. Returns cbSF.
 __attribute__((noinline)) int32_t nFnCopyLongData(uint8_t *lpbDest, const uint8_t *lpbSrc,
-                                                  uint32_t cb, int32_t cbSF) {
-    memcpy(lpbDest, lpbSrc, cb);
+                                                  uint32_t cb, bool fWide, int32_t cbSF) {
+    vFnCopyBytes(lpbDest, lpbSrc, cb, fWide);
     return cbSF;
 }
 
@@ -231,7 +231,8 @@ inline int32_t nFnGetNextWhole(SFREC *lpRec, uint32_t *lpdwStatus) {
     const uint8_t *lpbData = lpb + 1 + cbHeaderAfterIntroducer;
     if (cbData > cbShortCopy) {
         vFnStoreWholeHeader(&lpio->rec, hdr);
-        return nFnCopyLongData(lpio->rec.abData, lpbData, cbData, cbSF);
+        return nFnCopyLongData(lpio->rec.abData, lpbData, cbData, lpio->fWideVectors,
+                               cbSF);
     }
     vFnCopyShortData(lpio, lpbData, cbData);
     vFnStoreWholeHeader(&lpio->rec, hdr);
@@ -259,9 +260,12 @@ VOKDSP_API SFREC *lpibmsfFnCreate(const char *lpszPath, uint16_t cbSize,
     if (cbSize == 0) return nullptr;
 
     const bool fFile = lpfnRead == nullptr && lpszPath != nullptr;
-    auto *lpio = static_cast<IBMSFIO *>(calloc(1, cbFnReaderAllocation(cbSize, fFile)));
-    if (lpio == nullptr) return nullptr;
+    void *lpAllocation = calloc(1, cbFnReaderAllocation(cbSize, fFile));
+    if (lpAllocation == nullptr) return nullptr;
+    IBMSFIO *lpio = lpFnReaderIn(lpAllocation);
+    lpio->lpAllocation = lpAllocation;
     lpio->cbDataMax = cbSize;
+    lpio->fWideVectors = fFnHasWideVectors();
     lpio->lpfnRead = lpfnRead;
     lpio->lpContext = lpContext;
     lpio->fdFile = fFile ? open(lpszPath, O_RDONLY | O_CLOEXEC) : -1;
@@ -270,7 +274,7 @@ VOKDSP_API SFREC *lpibmsfFnCreate(const char *lpszPath, uint16_t cbSize,
 
     const bool fSource = lpfnRead != nullptr || lpio->fdFile >= 0;
     if (!fSource || DetectStream(lpio, lpdwStatus) == 0) {
-        free(lpio);
+        free(lpio->lpAllocation);
         return nullptr;
     }
     return &lpio->rec;
@@ -300,7 +304,7 @@ VOKDSP_API int32_t fFnDestroyIBMSF(SFREC *lpRec) {
         vFnCloseFile(lpio);
     else
         vFnReleaseSource(lpio->lpfnRead, lpio->abBuffer, lpio->lpContext);
-    free(lpio);
+    free(lpio->lpAllocation);
     return 1;
 }
 

@@ -17,6 +17,7 @@
 #endif
 
 #include "ReadSource.h"
+#include "WideVectors.h"
 #include "vokDSPsr.h"
 
 namespace vokdsp {
@@ -316,20 +317,8 @@ inline uint8_t cFnWholeVectors(uint32_t cbMaxData) {
     return static_cast<uint8_t>((cbMaxData + sizeof(__m128i) - 1) / sizeof(__m128i));
 }
 
-// Whether this processor and its system run 32-byte vector instructions.
-inline bool fFnHasWideVectors() {
-    unsigned nA, nB, nC, nD;
-    if (!__get_cpuid(1, &nA, &nB, &nC, &nD) || !(nC & bit_OSXSAVE) || !(nC & bit_AVX))
-        return false;
-    unsigned nLow, nHigh;
-    __asm__("xgetbv" : "=a"(nLow), "=d"(nHigh) : "c"(0));
-    constexpr unsigned nVectorState = 0x6;  // the system saves XMM and YMM registers
-    return (nLow & nVectorState) == nVectorState &&
-           __get_cpuid_count(7, 0, &nA, &nB, &nC, &nD) && (nB & bit_AVX2);
-}
 #else
 inline uint8_t cFnWholeVectors(uint32_t) { return 0; }
-inline bool fFnHasWideVectors() { return false; }
 #endif
 
 // Copies cb bytes with every NUL made a blank, as a printed line shows it;
