@@ -200,8 +200,9 @@ VOKDSP_API uint16_t cFnVOK32XX_GetNext(LINEREC *lpRec, uint32_t *lpdwStatus) {
         if (lpio->lpfnTextGetNext != nullptr)
             return lpio->lpfnTextGetNext(lpRec, lpio, lpdwStatus);
         if (!lpio->fFailed && lpio->ibBuffer < lpio->cbBuffer) {
-            const uint16_t cbData = cbFnGetBufferedRecord(lpRec, lpio);
-            if (cbData != 0) return cbData;
+            uint16_t cbLeft;
+            const uint8_t *const lpb = lpFnTakeBufferedRecord(lpio, &cbLeft);
+            if (lpb != nullptr) return cbFnDeliverBuffered(lpRec, lpio, lpb, cbLeft);
         }
     }
     return cbFnGetNextByteSource(lpRec, lpdwStatus);
