@@ -168,6 +168,10 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
     lpio->lpfnTextGetNext =
         fText ? lpfnFnTextGetNext(wFormat, lpio->cWholeVectors, lpio->fWideVectors)
               : nullptr;
+    // Text lines are decoded from one load when the reader copies in whole
+    // vectors; their ends then come from the buffer's control map.
+    lpio->fMapsControls = fText && lpio->cWholeVectors != 0;
+    lpio->fMapsByMasks = lpio->fMapsControls && fFnHasMaskVectors();
     // The record area is defined only after a get-next; clearing its header
     // keeps a premature look at it from reading indeterminate bytes.
     memset(lpRec, 0, sizeof *lpRec + 1);
