@@ -730,14 +730,21 @@ inline uint32_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio, ptrdiff_t ibS
     uint8_t bCC = 0;
     uint8_t bTRC = 0;
     if (wFormat & wOptFormFeed) {
-        const uint8_t b = lpbBuffer[ib++];
+        const uint8_t b = lpbBuffer[ib];
         bCC = b == bFormFeed ? bNewPageCC : bAsciiBlank;
-        if (b >= bFirstPrintable || b == bBackspace)
-            lpRec->abData[cbCount++] = b == bBackspace ? bAsciiBlank : b;
-        else if (b != bFormFeed)
-            return fWindowOnly
-                       ? cbUndecided
-                       : cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
+        // On the common line a printable byte here, with the text next to it,
+        // is copied and searched as the text's first.
+        const bool fTextFirst =
+            fWindowOnly && !(wFormat & (wOptTextCC | wOptTRC)) && b >= bFirstPrintable;
+        if (!fTextFirst) {
+            ++ib;
+            if (b >= bFirstPrintable || b == bBackspace)
+                lpRec->abData[cbCount++] = b == bBackspace ? bAsciiBlank : b;
+            else if (b != bFormFeed)
+                return fWindowOnly
+                           ? cbUndecided
+                           : cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
+        }
     }
     if (wFormat & wOptTextCC) {
         if (ib == cbBuffer) return cbPastBuffer;
