@@ -544,6 +544,10 @@ uint32_t cbFnCopyBufferedText(LINEIO *lpio, uint8_t *lpbDest, const uint8_t *lpb
             cbFnCopyTextWindow<fWide>(lpbDest, lpb, lpio->cWholeVectors);
         if (cbControl >= cbRun) return cbRun;  // no control byte in the run
         if (fFnEndsText(lpb[cbControl])) return cbControl;
+        // The bytes in front of it are printable and stored: the run goes on
+        // from there (a NUL or backspace, or byte 127 of a longer text).
+        return cbControl + cbFnCopyTextRun(lpbDest + cbControl, lpb + cbControl,
+                                           static_cast<uint16_t>(cbRun - cbControl));
     }
 #endif
     return cbFnCopyTextRun(lpbDest, lpb, cbRun);
