@@ -409,12 +409,12 @@ unsigned cbFnCopyTextWindow(uint8_t *lpbDest, const uint8_t *lpb, unsigned cVect
     return static_cast<unsigned>((cbNear & ~qwFarMask) | (cbFar & qwFarMask));
 }
 
-// Marks the control bytes of the buffer in aqwControls, 64 bytes a word, past
-// its filled bytes as far as the words reach: what lies there never decides a
-// line, but is defined.
-void vFnMapNarrowControls(LINEIO *lpio) {
+// Marks the control bytes of the buffer in the first cqw words of aqwControls,
+// 64 bytes a word, past its filled bytes as far as the words reach: what lies
+// there never decides a line, but is defined.
+void vFnMapNarrowControls(LINEIO *lpio, size_t cqw) {
     const uint8_t *lpb = lpio->abBuffer;
-    for (size_t iqw = 0; iqw < cqwControls; ++iqw, lpb += 64) {
+    for (size_t iqw = 0; iqw < cqw; ++iqw, lpb += 64) {
         const auto vFnLoad = [lpb](size_t ib) {
             return _mm_load_si128(reinterpret_cast<const __m128i *>(lpb + ib));
         };
@@ -423,9 +423,9 @@ void vFnMapNarrowControls(LINEIO *lpio) {
     }
 }
 
-__attribute__((target("avx2"))) void vFnMapWideControls(LINEIO *lpio) {
+__attribute__((target("avx2"))) void vFnMapWideControls(LINEIO *lpio, size_t cqw) {
     const uint8_t *lpb = lpio->abBuffer;
-    for (size_t iqw = 0; iqw < cqwControls; ++iqw, lpb += 64) {
+    for (size_t iqw = 0; iqw < cqw; ++iqw, lpb += 64) {
         const auto vFnLoad = [lpb](size_t ib) __attribute__((target("avx2"))) {
             return _mm256_load_si256(reinterpret_cast<const __m256i *>(lpb + ib));
         };
@@ -433,9 +433,10 @@ __attribute__((target("avx2"))) void vFnMapWideControls(LINEIO *lpio) {
     }
 }
 
-__attribute__((target("avx512f,avx512bw"))) void vFnMapControlsByMasks(LINEIO *lpio) {
+__attribute__((target("avx512f,avx512bw"))) void vFnMapControlsByMasks(LINEIO *lpio,
+                                                                       size_t cqw) {
     const __m512i vFirstPrintable = _mm512_set1_epi8(static_cast<char>(bFirstPrintable));
-    for (size_t iqw = 0; iqw < cqwControls; ++iqw)
+    for (size_t iqw = 0; iqw < cqw; ++iqw)
         lpio->aqwControls[iqw] = _mm512_cmplt_epu8_mask(
             _mm512_load_si512(lpio->abBuffer + 64 * iqw), vFirstPrintable);
 }
@@ -525,7 +526,7 @@ constexpr uint32_t cbUndecided = 0x20000;
 // in the buffer) and held against the run by the caller; cbUndecided when
 // they cannot.
 template <bool fWide, bool fWindowOnly>
-uint32_t cbFnCopyBufferedText(LINEIO *lpio, uint8_t *lpbDest, const uint8_t *lpb,
+uint32_t cbFnCopyBufferedText(const LINEIO *lpio, uint8_t *lpbDest, const uint8_t *lpb,
                               uint16_t cbRun) {
 #if defined(__SSE2__)
     if (fWindowOnly) {  // the end from the map, the copy beside it
@@ -893,12 +894,15 @@ lpfnGetNextLine lpfnFnNextLine(bool fWide) {
 
 void vFnMapControls(LINEIO *lpio) {
 #if defined(__SSE2__)
+    // A search from a text start at most at the buffer's end reads no word
+    // beyond these: a short fill costs a short map.
+    const size_t cqw = std::min(cqwControls, size_t{lpio->cbBuffer} / 64 + 3);
     if (lpio->fMapsByMasks)
-        vFnMapControlsByMasks(lpio);
+        vFnMapControlsByMasks(lpio, cqw);
     else if (lpio->fWideVectors)
-        vFnMapWideControls(lpio);
+        vFnMapWideControls(lpio, cqw);
     else
-        vFnMapNarrowControls(lpio);
+        vFnMapNarrowControls(lpio, cqw);
 #else
     (void)lpio;
 #endif
