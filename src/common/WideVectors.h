@@ -15,7 +15,9 @@
 namespace vokdsp {
 
 #if defined(__SSE2__)
-// Whether this processor and its system run 32-byte vector instructions.
+// Whether this processor and its system run 32-byte vector instructions,
+// and the bit-count instructions that come with them (TZCNT: the text path
+// of the line-data reader counts with it).
 inline bool fFnHasWideVectors() {
     unsigned nA, nB, nC, nD;
     if (!__get_cpuid(1, &nA, &nB, &nC, &nD) || !(nC & bit_OSXSAVE) || !(nC & bit_AVX))
@@ -24,7 +26,8 @@ inline bool fFnHasWideVectors() {
     __asm__("xgetbv" : "=a"(nLow), "=d"(nHigh) : "c"(0));
     constexpr unsigned nVectorState = 0x6;  // the system saves XMM and YMM registers
     return (nLow & nVectorState) == nVectorState &&
-           __get_cpuid_count(7, 0, &nA, &nB, &nC, &nD) && (nB & bit_AVX2);
+           __get_cpuid_count(7, 0, &nA, &nB, &nC, &nD) && (nB & bit_AVX2) &&
+           (nB & bit_BMI);
 }
 
 // Copies cb bytes, at least 32, between areas that do not overlap, in 32-byte

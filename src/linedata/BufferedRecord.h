@@ -94,11 +94,13 @@ __attribute__((always_inline)) inline uint16_t cbFnDeliverBuffered(LINEREC *lpRe
     return cbFnFinishBuffered<false>(lpRec, lpio, lpb, cbLeft, bCC, bTRC);
 }
 
-// Delivers the next record when it lies whole in the buffer and returns its
-// data length; 0, with nothing taken, for every other record. Due only while
-// the buffer holds bytes and the reader has not failed.
-__attribute__((always_inline)) inline uint16_t cbFnGetBufferedRecord(LINEREC *lpRec,
-                                                                     LINEIO *lpio) {
+// Takes the next record when it lies whole in the buffer and returns its
+// bytes after the descriptor, *lpcbLeft of them; null, with nothing taken,
+// for every other record. Due only while the buffer holds bytes and the
+// reader has not failed. The caller delivers the record as its last step, so
+// that no value of its own outlives a call.
+__attribute__((always_inline)) inline const uint8_t *lpFnTakeBufferedRecord(
+    LINEIO *lpio, uint16_t *lpcbLeft) {
     uint16_t cbInput;
     uint16_t cbDescriptorLength = cbDescriptor;
     // Tests rather than a jump table: one well-predicted branch each.
@@ -106,21 +108,22 @@ __attribute__((always_inline)) inline uint16_t cbFnGetBufferedRecord(LINEREC *lp
     if (wCode == wFormatFixed || wCode == wFormatFixedAlt) {
         // Create guarantees cbMaxRecord covers the prefix, so the data fits the room.
         cbInput = lpio->cbMaxRecord;
-        if (cbFnBuffered(lpio) < cbInput) return 0;
+        if (cbFnBuffered(lpio) < cbInput) return nullptr;
         cbDescriptorLength = 0;
     } else if (wCode == wFormatVariable) {
         cbInput = cbFnBufferedDescribed(lpio, UINT16_MAX);
-        if (cbInput == 0) return 0;
+        if (cbInput == 0) return nullptr;
     } else {  // blocked: create refused every other code, get-next takes text
         cbInput =
             lpio->cbBlockLeft != 0 ? cbFnBufferedDescribed(lpio, lpio->cbBlockLeft) : 0;
-        if (cbInput == 0) return 0;
+        if (cbInput == 0) return nullptr;
         lpio->cbBlockLeft -= cbInput;
     }
     const uint8_t *const lpb = lpio->abBuffer + lpio->ibBuffer + cbDescriptorLength;
     vFnTake(lpio, cbInput);
     lpio->cbRecord = cbInput;
-    return cbFnDeliverBuffered(lpRec, lpio, lpb, cbInput - cbDescriptorLength);
+    *lpcbLeft = cbInput - cbDescriptorLength;
+    return lpb;
 }
 
 }  // namespace vokdsp

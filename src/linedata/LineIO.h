@@ -30,6 +30,11 @@ constexpr uint16_t cbMaxWholeVectors = 256;
 constexpr size_t cbVectorSlack = 32;  // a wide vector's bytes, past every room
 // Fixed records up to this length are made whole across a refill.
 constexpr uint16_t cbMaxCarry = 256;
+// A text line whose end lies this far into its text is decoded from one load.
+constexpr uint16_t cbTextWindow = 128;
+// Format 0: words of the buffer's control map, as far as a search from a text
+// start at the buffer's end reaches (three words from there).
+constexpr size_t cqwControls = cbReadBlock / 64 + 3;
 
 struct LINEIO;
 using lpfnGetNextLine = uint16_t (*)(LINEREC *lpRec, LINEIO *lpio, uint32_t *lpdwStatus);
@@ -49,6 +54,9 @@ struct LINEIO {
     uint16_t cbTextLimit;  // format 0: data bytes at which a text line is cut
     lpfnGetNextLine lpfnTextGetNext;  // format 0: get-next; else null
     void *lpAllocation;               // what create allocated, this header in it
+    // Format 0, lines decoded from one load: bit i % 64 of word i / 64 set
+    // where abBuffer[i] is below 0x20, made again whenever the buffer changes.
+    uint64_t aqwControls[cqwControls];
     // Formats 1 and 5: the head of a record that the buffer's end cut, moved
     // to this area's end before the refill, so that the record lies whole
     // in front of and in the buffer.
@@ -64,6 +72,8 @@ struct LINEIO {
     bool fWideVectors;      // ... and that by pairs, in 32-byte vectors
     bool fEndHeld;          // the next fill finds the end of input without asking:
                             // a fill saw it behind bytes put back in front of it
+    bool fMapsControls;     // the buffer's control map is kept ...
+    bool fMapsByMasks;      // ... and made in 64-byte vectors
 };
 static_assert(offsetof(LINEIO, abBuffer) == offsetof(LINEIO, abCarry) + cbMaxCarry,
               "the carry area lies right in front of the buffer");
@@ -179,11 +189,15 @@ inline LINEIO *lpFnReaderIn(void *lpAllocation) {
                                       ~(alignof(LINEIO) - 1));
 }
 
+// Makes the buffer's control map (vok32100.cpp).
+void vFnMapControls(LINEIO *lpio);
+
 inline uint16_t FillBuffer(LINEIO *lpio, uint32_t *lpdwStatus) {
     lpio->cbBuffer = lpio->fEndHeld ? 0
                                     : cbFnRequestBlock(lpio->lpfnRead, lpio->abBuffer,
                                                        lpio->lpContext, lpdwStatus);
     lpio->fEndHeld = false;
+    if (lpio->fMapsControls) vFnMapControls(lpio);
     lpio->ibBuffer = 0;
     return lpio->cbBuffer;
 }
@@ -317,8 +331,21 @@ inline uint8_t cFnWholeVectors(uint32_t cbMaxData) {
     return static_cast<uint8_t>((cbMaxData + sizeof(__m128i) - 1) / sizeof(__m128i));
 }
 
+// Whether this processor and its system run 64-byte vector instructions on
+// bytes that compare into mask registers.
+inline bool fFnHasMaskVectors() {
+    unsigned nA, nB, nC, nD;
+    if (!fFnHasWideVectors() || !__get_cpuid_count(7, 0, &nA, &nB, &nC, &nD) ||
+        !(nB & bit_AVX512F) || !(nB & bit_AVX512BW))
+        return false;
+    unsigned nLow, nHigh;
+    __asm__("xgetbv" : "=a"(nLow), "=d"(nHigh) : "c"(0));
+    constexpr unsigned nMaskState = 0xE6;  // ... and saves the masks and ZMM registers
+    return (nLow & nMaskState) == nMaskState;
+}
 #else
 inline uint8_t cFnWholeVectors(uint32_t) { return 0; }
+inline bool fFnHasMaskVectors() { return false; }
 #endif
 
 // Copies cb bytes with every NUL made a blank, as a printed line shows it;

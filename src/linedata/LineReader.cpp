@@ -168,6 +168,10 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
     lpio->lpfnTextGetNext =
         fText ? lpfnFnTextGetNext(wFormat, lpio->cWholeVectors, lpio->fWideVectors)
               : nullptr;
+    // Text lines are decoded from one load when the reader copies in whole
+    // vectors; their ends then come from the buffer's control map.
+    lpio->fMapsControls = fText && lpio->cWholeVectors != 0;
+    lpio->fMapsByMasks = lpio->fMapsControls && fFnHasMaskVectors();
     // The record area is defined only after a get-next; clearing its header
     // keeps a premature look at it from reading indeterminate bytes.
     memset(lpRec, 0, sizeof *lpRec + 1);
@@ -200,8 +204,9 @@ VOKDSP_API uint16_t cFnVOK32XX_GetNext(LINEREC *lpRec, uint32_t *lpdwStatus) {
         if (lpio->lpfnTextGetNext != nullptr)
             return lpio->lpfnTextGetNext(lpRec, lpio, lpdwStatus);
         if (!lpio->fFailed && lpio->ibBuffer < lpio->cbBuffer) {
-            const uint16_t cbData = cbFnGetBufferedRecord(lpRec, lpio);
-            if (cbData != 0) return cbData;
+            uint16_t cbLeft;
+            const uint8_t *const lpb = lpFnTakeBufferedRecord(lpio, &cbLeft);
+            if (lpb != nullptr) return cbFnDeliverBuffered(lpRec, lpio, lpb, cbLeft);
         }
     }
     return cbFnGetNextByteSource(lpRec, lpdwStatus);

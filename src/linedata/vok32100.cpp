@@ -122,6 +122,7 @@ void vFnPutBackHead(LINEIO *lpio, const uint8_t *lpbHead, uint16_t cbHead) {
     memcpy(lpio->abBuffer, lpbHead, cbHead);
     lpio->cbBuffer = cbHead + cbFilled;
     lpio->fEndHeld = cbFilled == 0;
+    if (lpio->fMapsControls) vFnMapControls(lpio);
 }
 
 // Takes the fixed record at the read position when it can lie whole in front
@@ -309,16 +310,31 @@ struct TextWindow {
     uint64_t qwFar;
 };
 
+// Bit i set where byte i of the 64 in v0 to v3 is below 0x20.
+inline uint64_t qwFnControls(__m128i v0, __m128i v1, __m128i v2, __m128i v3) {
+    const auto qwFnMarks = [](__m128i v, unsigned nShift) {
+        return uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(vFnControlBytes(v)))}
+               << nShift;
+    };
+    return qwFnMarks(v0, 0) | qwFnMarks(v1, 16) | qwFnMarks(v2, 32) | qwFnMarks(v3, 48);
+}
+
+// The same for the 64 bytes in two 32-byte vectors.
+__attribute__((target("avx2"))) inline uint64_t qwFnWideControls(__m256i v0, __m256i v1) {
+    const __m256i vLastControl = _mm256_set1_epi8(static_cast<char>(bFirstPrintable - 1));
+    const auto qwFnMarks = [vLastControl](__m256i v) __attribute__((target("avx2"))) {
+        return uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(
+            _mm256_cmpeq_epi8(_mm256_min_epu8(v, vLastControl), v)))};
+    };
+    return qwFnMarks(v0) | qwFnMarks(v1) << 32;
+}
+
 // Loads the first 128 bytes at lpbSource once, stores the first cVectors
 // 16-byte vectors of them (at most 8) at lpbDest and marks their control bytes.
 inline TextWindow FnCopyTextWindow(uint8_t *lpbDest, const uint8_t *lpbSource,
                                    unsigned cVectors) {
     const auto vFnLoad = [lpbSource](size_t ib) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i *>(lpbSource + ib));
-    };
-    const auto qwFnControls = [](__m128i v, unsigned nShift) {
-        return uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(vFnControlBytes(v)))}
-               << nShift;
     };
     const auto vFnStore = [lpbDest](size_t ib, __m128i v) {
         _mm_storeu_si128(reinterpret_cast<__m128i *>(lpbDest + ib), v);
@@ -342,22 +358,14 @@ inline TextWindow FnCopyTextWindow(uint8_t *lpbDest, const uint8_t *lpbSource,
         if (cVectors > 5) vFnStore(80, v5);
         if (cVectors > 6) vFnStore(96, v6);
     }
-    return {qwFnControls(v0, 0) | qwFnControls(v1, 16) | qwFnControls(v2, 32) |
-                qwFnControls(v3, 48),
-            qwFnControls(v4, 0) | qwFnControls(v5, 16) | qwFnControls(v6, 32) |
-                qwFnControls(v7, 48)};
+    return {qwFnControls(v0, v1, v2, v3), qwFnControls(v4, v5, v6, v7)};
 }
 
 // The same in 32-byte vectors, storing (cVectors + 1) / 2 of them (at most 4).
 __attribute__((target("avx2"))) inline TextWindow FnCopyWideTextWindow(
     uint8_t *lpbDest, const uint8_t *lpbSource, unsigned cVectors) {
-    const __m256i vLastControl = _mm256_set1_epi8(static_cast<char>(bFirstPrintable - 1));
     const auto vFnLoad = [lpbSource](size_t ib) __attribute__((target("avx2"))) {
         return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(lpbSource + ib));
-    };
-    const auto qwFnControls = [vLastControl](__m256i v) __attribute__((target("avx2"))) {
-        return uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(
-            _mm256_cmpeq_epi8(_mm256_min_epu8(v, vLastControl), v)))};
     };
     const auto vFnStore = [lpbDest](size_t ib, __m256i v)
         __attribute__((target("avx2"))) {
@@ -373,8 +381,7 @@ __attribute__((target("avx2"))) inline TextWindow FnCopyWideTextWindow(
         if (cVectors > 2) vFnStore(32, v1);
         if (cVectors > 4) vFnStore(64, v2);
     }
-    const uint64_t qwNear = qwFnControls(v0) | qwFnControls(v1) << 32;
-    return {qwNear, qwFnControls(v2) | qwFnControls(v3) << 32};
+    return {qwFnWideControls(v0, v1), qwFnWideControls(v2, v3)};
 }
 
 // Copies the text at lpb in the reader's whole vectors (cVectors of 16 bytes,
@@ -400,6 +407,80 @@ unsigned cbFnCopyTextWindow(uint8_t *lpbDest, const uint8_t *lpb, unsigned cVect
     const uint64_t cbFar =
         64 + static_cast<uint64_t>(__builtin_ctzll(window.qwFar | qwLastBit));
     return static_cast<unsigned>((cbNear & ~qwFarMask) | (cbFar & qwFarMask));
+}
+
+// Marks the control bytes of the buffer in the first cqw words of aqwControls,
+// 64 bytes a word, past its filled bytes as far as the words reach: what lies
+// there never decides a line, but is defined.
+void vFnMapNarrowControls(LINEIO *lpio, size_t cqw) {
+    const uint8_t *lpb = lpio->abBuffer;
+    for (size_t iqw = 0; iqw < cqw; ++iqw, lpb += 64) {
+        const auto vFnLoad = [lpb](size_t ib) {
+            return _mm_load_si128(reinterpret_cast<const __m128i *>(lpb + ib));
+        };
+        lpio->aqwControls[iqw] =
+            qwFnControls(vFnLoad(0), vFnLoad(16), vFnLoad(32), vFnLoad(48));
+    }
+}
+
+__attribute__((target("avx2"))) void vFnMapWideControls(LINEIO *lpio, size_t cqw) {
+    const uint8_t *lpb = lpio->abBuffer;
+    for (size_t iqw = 0; iqw < cqw; ++iqw, lpb += 64) {
+        const auto vFnLoad = [lpb](size_t ib) __attribute__((target("avx2"))) {
+            return _mm256_load_si256(reinterpret_cast<const __m256i *>(lpb + ib));
+        };
+        lpio->aqwControls[iqw] = qwFnWideControls(vFnLoad(0), vFnLoad(32));
+    }
+}
+
+__attribute__((target("avx512f,avx512bw"))) void vFnMapControlsByMasks(LINEIO *lpio,
+                                                                       size_t cqw) {
+    const __m512i vFirstPrintable = _mm512_set1_epi8(static_cast<char>(bFirstPrintable));
+    for (size_t iqw = 0; iqw < cqw; ++iqw)
+        lpio->aqwControls[iqw] = _mm512_cmplt_epu8_mask(
+            _mm512_load_si512(lpio->abBuffer + 64 * iqw), vFirstPrintable);
+}
+
+// nIf where qwTest is not zero, else nElse: by a conditional move, where the
+// compiler would branch on a value no predictor knows.
+__attribute__((always_inline)) inline unsigned nFnSelect(uint64_t qwTest, unsigned nIf,
+                                                         unsigned nElse) {
+#if defined(__x86_64__)
+    __asm__("test %1, %1\n\tcmovnz %k2, %k0"
+            : "+r"(nElse)
+            : "r"(qwTest), "r"(nIf)
+            : "cc");
+    return nElse;
+#else
+    return qwTest != 0 ? nIf : nElse;
+#endif
+}
+
+// The distance from buffer position ib (at most the buffer's size) to the
+// first control byte at or after it, from the control map: below cbTextWindow
+// when one lies that near. Three words are searched at once and the answer
+// chosen without a branch, where a line ends being unpredictable; so the
+// line's end follows its start in a few steps, whatever its copy costs.
+// fWide: the processor counts zero bits with TZCNT, which gives 64 for none.
+template <bool fWide>
+__attribute__((always_inline)) inline unsigned cbFnMappedControl(const LINEIO *lpio,
+                                                                 size_t ib) {
+    const uint64_t *const lpqw = lpio->aqwControls + ib / 64;
+    const uint64_t qwFirst = lpqw[0] & (~uint64_t{0} << (ib % 64));
+    const auto cbFnFirstMark = [](uint64_t qw) {
+#if defined(__x86_64__)
+        if constexpr (fWide) {
+            uint64_t cb;
+            __asm__("tzcnt %1, %0" : "=r"(cb) : "r"(qw) : "cc");
+            return static_cast<unsigned>(cb);
+        }
+#endif
+        return static_cast<unsigned>(__builtin_ctzll(qw | uint64_t{1} << 63));
+    };
+    unsigned cb = 128 + cbFnFirstMark(lpqw[2]);
+    cb = nFnSelect(lpqw[1], 64 + cbFnFirstMark(lpqw[1]), cb);
+    cb = nFnSelect(qwFirst, cbFnFirstMark(qwFirst), cb);
+    return cb - static_cast<unsigned>(ib % 64);
 }
 #endif
 
@@ -441,17 +522,33 @@ constexpr uint32_t cbUndecided = 0x20000;
 // Copies the text at lpb, at most cbRun bytes, as cbFnCopyTextRun does and
 // returns its length: from the first 128 bytes loaded once when a byte that
 // ends the text comes there before any NUL or backspace. fWindowOnly: those
-// bytes alone decide; cbUndecided when they cannot.
+// bytes alone decide, the end taken from the buffer's control map (lpb lies
+// in the buffer) and held against the run by the caller; cbUndecided when
+// they cannot.
 template <bool fWide, bool fWindowOnly>
 uint32_t cbFnCopyBufferedText(const LINEIO *lpio, uint8_t *lpbDest, const uint8_t *lpb,
                               uint16_t cbRun) {
 #if defined(__SSE2__)
-    if (fWindowOnly || lpio->cWholeVectors != 0) {
+    if (fWindowOnly) {  // the end from the map, the copy beside it
+        // The window's own marks go unused, and so are not computed.
+        if constexpr (fWide)
+            (void)FnCopyWideTextWindow(lpbDest, lpb, lpio->cWholeVectors);
+        else
+            (void)FnCopyTextWindow(lpbDest, lpb, lpio->cWholeVectors);
+        const unsigned cbControl =
+            cbFnMappedControl<fWide>(lpio, static_cast<size_t>(lpb - lpio->abBuffer));
+        if (cbControl < cbTextWindow && fFnEndsText(lpb[cbControl])) return cbControl;
+        return cbUndecided;
+    }
+    if (lpio->cWholeVectors != 0) {
         const unsigned cbControl =
             cbFnCopyTextWindow<fWide>(lpbDest, lpb, lpio->cWholeVectors);
         if (cbControl >= cbRun) return cbRun;  // no control byte in the run
         if (fFnEndsText(lpb[cbControl])) return cbControl;
-        if (fWindowOnly) return cbUndecided;
+        // The bytes in front of it are printable and stored: the run goes on
+        // from there (a NUL or backspace, or byte 127 of a longer text).
+        return cbControl + cbFnCopyTextRun(lpbDest + cbControl, lpb + cbControl,
+                                           static_cast<uint16_t>(cbRun - cbControl));
     }
 #endif
     return cbFnCopyTextRun(lpbDest, lpb, cbRun);
@@ -638,14 +735,21 @@ inline uint32_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio, ptrdiff_t ibS
     uint8_t bCC = 0;
     uint8_t bTRC = 0;
     if (wFormat & wOptFormFeed) {
-        const uint8_t b = lpbBuffer[ib++];
+        const uint8_t b = lpbBuffer[ib];
         bCC = b == bFormFeed ? bNewPageCC : bAsciiBlank;
-        if (b >= bFirstPrintable || b == bBackspace)
-            lpRec->abData[cbCount++] = b == bBackspace ? bAsciiBlank : b;
-        else if (b != bFormFeed)
-            return fWindowOnly
-                       ? cbUndecided
-                       : cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
+        // On the common line a printable byte here, with the text next to it,
+        // is copied and searched as the text's first.
+        const bool fTextFirst =
+            fWindowOnly && !(wFormat & (wOptTextCC | wOptTRC)) && b >= bFirstPrintable;
+        if (!fTextFirst) {
+            ++ib;
+            if (b >= bFirstPrintable || b == bBackspace)
+                lpRec->abData[cbCount++] = b == bBackspace ? bAsciiBlank : b;
+            else if (b != bFormFeed)
+                return fWindowOnly
+                           ? cbUndecided
+                           : cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
+        }
     }
     if (wFormat & wOptTextCC) {
         if (ib == cbBuffer) return cbPastBuffer;
@@ -666,19 +770,24 @@ inline uint32_t cbFnTakeBufferedLine(LINEREC *lpRec, LINEIO *lpio, ptrdiff_t ibS
                        : cbFnTakeEmptyLine(lpRec, lpio, ibStart, ib, cbCount, bCC);
         bTRC = b & 0x0F;
     }
-    const uint16_t cbRun = static_cast<uint16_t>(
-        std::min<ptrdiff_t>(cbBuffer - ib, lpio->cbTextLimit - cbCount));
+    // The common line reads the buffer's bounds again from the reader rather
+    // than keeping them over the copy, so that its path saves fewer registers.
+    const auto cbFnRun = [lpio, ib, cbCount](ptrdiff_t cbBufferNow) {
+        return static_cast<uint16_t>(
+            std::min<ptrdiff_t>(cbBufferNow - ib, lpio->cbTextLimit - cbCount));
+    };
+    uint16_t cbRun = fWindowOnly ? 0 : cbFnRun(cbBuffer);
     const uint32_t cbText = cbFnCopyBufferedText<fWide, fWindowOnly>(
         lpio, lpRec->abData + cbCount, lpbBuffer + ib, cbRun);
     if (cbText == cbUndecided) return cbUndecided;
+    const ptrdiff_t cbBufferNow = fWindowOnly ? lpio->cbBuffer : cbBuffer;
+    if (fWindowOnly) cbRun = cbFnRun(cbBufferNow);
     // No end in the run: the buffer ends before the cut, or the line is cut.
-    if (cbText >= cbRun) return cbBuffer - ib == cbRun ? cbPastBuffer : 0;
+    if (cbText >= cbRun) return cbBufferNow - ib == cbRun ? cbPastBuffer : 0;
     ib += cbText;
     const bool fFormFeedKept = (wFormat & wOptFormFeed) && lpbBuffer[ib] == bFormFeed;
-    // The common line reads the buffer's bounds again from the reader rather
-    // than keeping them over the copy, so that its path saves fewer registers.
     if (!fFormFeedKept) {
-        if ((fWindowOnly ? lpio->cbBuffer : cbBuffer) - ib < 2) return cbPastBuffer;
+        if (cbBufferNow - ib < 2) return cbPastBuffer;
         ib += 2;
     }
     return cbFnDeliverLine(lpRec, lpio, fWindowOnly ? lpio->ibBuffer : ibStart, ib,
@@ -782,6 +891,22 @@ lpfnGetNextLine lpfnFnNextLine(bool fWide) {
 }
 
 }  // namespace
+
+void vFnMapControls(LINEIO *lpio) {
+#if defined(__SSE2__)
+    // A search from a text start at most at the buffer's end reads no word
+    // beyond these: a short fill costs a short map.
+    const size_t cqw = std::min(cqwControls, size_t{lpio->cbBuffer} / 64 + 3);
+    if (lpio->fMapsByMasks)
+        vFnMapControlsByMasks(lpio, cqw);
+    else if (lpio->fWideVectors)
+        vFnMapWideControls(lpio, cqw);
+    else
+        vFnMapNarrowControls(lpio, cqw);
+#else
+    (void)lpio;
+#endif
+}
 
 lpfnGetNextLine lpfnFnTextGetNext(uint16_t wFormat, uint8_t cWholeVectors, bool fWide) {
     if (cWholeVectors == 0) return &cbFnNextUnwindowedLine;

@@ -160,6 +160,18 @@ TEST(TextRecordEnd, LastLineCutShort) {
     EXPECT_EQ(r.fEnd, 1u);
 }
 
+// A line cut by the first block and too long for the record area goes back in
+// front of the second fill; the lines after it end where their own bytes say,
+// not where the second fill's bytes alone said (here: a line feed two bytes on).
+TEST(TextRecordCarry, LinesAfterALinePutBackEndAtTheirOwnEnds) {
+    const Bytes abInput = HexBytes(
+        "20 4C4C4C4C4C4C4C4C 4C4C4C4C4C 0D0A  20 0D0A  20 41424344454647 0D0A  20 61 "
+        "0D0A");
+    MemorySource cut(abInput, {9, 4096}), bytewise(abInput, {1});
+    EXPECT_EQ(LineReader(cut, wCC, 10).ReadAll(),
+              LineReader(bytewise, wCC, 10).ReadAll());
+}
+
 // A field of the largest length with cbMaxRecord 133 is delivered cut to the
 // record area, its line taken whole, and the next line read cleanly.
 TEST(TextRecordField, LongestFieldIsCutAndTheNextLineFollows) {
