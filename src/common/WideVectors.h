@@ -1,5 +1,5 @@
-// 32-byte vectors where the processor has them: the check a reader makes once
-// at create, and the block copy that uses them.
+// Wide vectors where the processor has them: the checks a reader makes once
+// at create, and the block copy in 32-byte vectors.
 #ifndef VOKDSP_COMMON_WIDEVECTORS_H
 #define VOKDSP_COMMON_WIDEVECTORS_H
 
@@ -15,19 +15,33 @@
 namespace vokdsp {
 
 #if defined(__SSE2__)
+// Whether the processor has all of the features nFeatures (bits of cpuid leaf
+// 7's EBX) and its system saves all of the registers nState (bits of XCR0).
+inline bool fFnHasVectorFeatures(unsigned nFeatures, unsigned nState) {
+    unsigned nA, nB, nC, nD;
+    if (!__get_cpuid(1, &nA, &nB, &nC, &nD) || !(nC & bit_OSXSAVE) || !(nC & bit_AVX) ||
+        !__get_cpuid_count(7, 0, &nA, &nB, &nC, &nD) || (nB & nFeatures) != nFeatures)
+        return false;
+    unsigned nLow, nHigh;
+    __asm__("xgetbv" : "=a"(nLow), "=d"(nHigh) : "c"(0));
+    return (nLow & nState) == nState;
+}
+
+constexpr unsigned nWideVectorState = 0x6;  // XMM and YMM registers
+
 // Whether this processor and its system run 32-byte vector instructions,
 // and the bit-count instructions that come with them (TZCNT: the text path
 // of the line-data reader counts with it).
 inline bool fFnHasWideVectors() {
-    unsigned nA, nB, nC, nD;
-    if (!__get_cpuid(1, &nA, &nB, &nC, &nD) || !(nC & bit_OSXSAVE) || !(nC & bit_AVX))
-        return false;
-    unsigned nLow, nHigh;
-    __asm__("xgetbv" : "=a"(nLow), "=d"(nHigh) : "c"(0));
-    constexpr unsigned nVectorState = 0x6;  // the system saves XMM and YMM registers
-    return (nLow & nVectorState) == nVectorState &&
-           __get_cpuid_count(7, 0, &nA, &nB, &nC, &nD) && (nB & bit_AVX2) &&
-           (nB & bit_BMI);
+    return fFnHasVectorFeatures(bit_AVX2 | bit_BMI, nWideVectorState);
+}
+
+// Whether they also run 64-byte vector instructions on bytes that compare
+// into mask registers.
+inline bool fFnHasMaskVectors() {
+    constexpr unsigned nMaskState = 0xE0;  // the masks and ZMM registers
+    return fFnHasVectorFeatures(bit_AVX2 | bit_BMI | bit_AVX512F | bit_AVX512BW,
+                                nWideVectorState | nMaskState);
 }
 
 // Copies cb bytes, at least 32, between areas that do not overlap, in 32-byte
@@ -63,6 +77,7 @@ __attribute__((target("avx2"))) inline void vFnCopyWide(uint8_t *lpbDest,
 }
 #else
 inline bool fFnHasWideVectors() { return false; }
+inline bool fFnHasMaskVectors() { return false; }
 #endif
 
 // Copies cb bytes between areas that do not overlap: by 32-byte vectors when

@@ -12,7 +12,6 @@
 #include <string.h>
 
 #if defined(__SSE2__)
-#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -330,22 +329,8 @@ inline uint8_t cFnWholeVectors(uint32_t cbMaxData) {
     if (cbMaxData > cbMaxWholeVectors) return 0;
     return static_cast<uint8_t>((cbMaxData + sizeof(__m128i) - 1) / sizeof(__m128i));
 }
-
-// Whether this processor and its system run 64-byte vector instructions on
-// bytes that compare into mask registers.
-inline bool fFnHasMaskVectors() {
-    unsigned nA, nB, nC, nD;
-    if (!fFnHasWideVectors() || !__get_cpuid_count(7, 0, &nA, &nB, &nC, &nD) ||
-        !(nB & bit_AVX512F) || !(nB & bit_AVX512BW))
-        return false;
-    unsigned nLow, nHigh;
-    __asm__("xgetbv" : "=a"(nLow), "=d"(nHigh) : "c"(0));
-    constexpr unsigned nMaskState = 0xE6;  // ... and saves the masks and ZMM registers
-    return (nLow & nMaskState) == nMaskState;
-}
 #else
 inline uint8_t cFnWholeVectors(uint32_t) { return 0; }
-inline bool fFnHasMaskVectors() { return false; }
 #endif
 
 // Copies cb bytes with every NUL made a blank, as a printed line shows it;
