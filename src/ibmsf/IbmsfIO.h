@@ -14,6 +14,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include "AlignedBlock.h"
 #include "ReadSource.h"
 #include "WideVectors.h"
 #include "vokDSPsr.h"
@@ -88,13 +89,6 @@ inline size_t cbFnReaderAllocation(uint16_t cbDataMax, bool fFile) {
     return alignof(IBMSFIO) - 1 +
            (fFile ? cbFnChunkOffset(cbDataMax) + cbFileChunk
                   : sizeof(IBMSFIO) + size_t{cbDataMax});
-}
-
-// The control block in an allocation of that size.
-inline IBMSFIO *lpFnReaderIn(void *lpAllocation) {
-    const uintptr_t dw = reinterpret_cast<uintptr_t>(lpAllocation);
-    return reinterpret_cast<IBMSFIO *>((dw + alignof(IBMSFIO) - 1) &
-                                       ~(alignof(IBMSFIO) - 1));
 }
 
 inline IBMSFIO *lpFnReaderOf(SFREC *lpRec) {

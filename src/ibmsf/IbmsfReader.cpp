@@ -262,7 +262,7 @@ VOKDSP_API SFREC *lpibmsfFnCreate(const char *lpszPath, uint16_t cbSize,
     const bool fFile = lpfnRead == nullptr && lpszPath != nullptr;
     void *lpAllocation = calloc(1, cbFnReaderAllocation(cbSize, fFile));
     if (lpAllocation == nullptr) return nullptr;
-    IBMSFIO *lpio = lpFnReaderIn(lpAllocation);
+    IBMSFIO *lpio = lpFnAlignedIn<IBMSFIO>(lpAllocation);
     lpio->lpAllocation = lpAllocation;
     lpio->cbDataMax = cbSize;
     lpio->fWideVectors = fFnHasWideVectors();

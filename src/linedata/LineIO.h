@@ -15,6 +15,7 @@
 #include <immintrin.h>
 #endif
 
+#include "AlignedBlock.h"
 #include "ReadSource.h"
 #include "WideVectors.h"
 #include "vokDSPsr.h"
@@ -179,13 +180,6 @@ inline LINEIO *lpFnReaderOf(LINEREC *lpRec) {
 inline size_t cbFnReaderAllocation(uint16_t cbMaxRecord) {
     return alignof(LINEIO) - 1 + cbRecordOffset + sizeof(LINEREC) + size_t{cbMaxRecord} +
            4 + cbVectorSlack;
-}
-
-// The reader's header in an allocation of that size.
-inline LINEIO *lpFnReaderIn(void *lpAllocation) {
-    const uintptr_t dw = reinterpret_cast<uintptr_t>(lpAllocation);
-    return reinterpret_cast<LINEIO *>((dw + alignof(LINEIO) - 1) &
-                                      ~(alignof(LINEIO) - 1));
 }
 
 // Makes the buffer's control map (vok32100.cpp).

@@ -140,7 +140,7 @@ VOKDSP_API int32_t fFnVOK32XX_CreateIndirect(void *lpJob, const void *lpDesc,
         vFnStoreFirstStatus(lpdwStatus, DSP_ERR_NOMEM);
         return 0;
     }
-    LINEIO *lpio = lpFnReaderIn(lpAllocation);
+    LINEIO *lpio = lpFnAlignedIn<LINEIO>(lpAllocation);
     lpio->lpAllocation = lpAllocation;
     LINEREC *lpRec = lpFnRecordOf(lpio);
     *lplpRec = lpRec;
